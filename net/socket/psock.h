@@ -1,0 +1,186 @@
+#pragma once
+// TPowersock: the socket component every network client derives from. One object owns one IPv4
+// stream socket, a hidden notification window, a time-out timer and a 65,537-byte I/O buffer.
+// Every operation is synchronous for its caller and keeps the message queue moving while it
+// waits, so notifications, the time-out and Cancel() reach it.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/message_queue.h"
+#include "platform/runtime.h"
+#include "platform/sockets.h"
+
+namespace psock {
+
+using platform::Exception;
+using platform::TNotifyEvent;
+using platform::THandlerEvent;
+using platform::TObject;
+
+// A socket failure; its message is the error text.
+class ESockError : public Exception {
+public:
+    using Exception::Exception;
+};
+// An operation stopped because it was cancelled (Cancel, Abort or the time-out).
+class EAbortError : public ESockError {
+public:
+    using ESockError::ESockError;
+};
+
+using TOnStatus = std::function<void(TObject* Sender, const std::string& Status)>;
+using TOnHostResolved = std::function<void(TObject* Sender)>;
+using TOnErrorEvent = std::function<void(TObject* Sender, std::uint16_t Errno, const std::string& Errmsg)>;
+
+// Private messages of the notification window.
+constexpr std::uint32_t WM_SOCKET = platform::WM_USER + 101;      // 1125: socket events
+constexpr std::uint32_t WM_HOSTLOOKUP = platform::WM_USER + 102;  // 1126: host lookup done
+// Every event a component's socket asks for: read, out-of-band, accept, connect, close.
+constexpr std::uint16_t SocketEventMask = 61;
+
+constexpr int IOBufferSize = 65537;
+constexpr int MaxPiece = 65536;  // largest single receive, send or file piece
+
+// A periodic timer whose ticks arrive as messages on the GUI thread; no thread involved.
+class TThreadTimer : public TObject {
+public:
+    TThreadTimer();
+    ~TThreadTimer() override;
+
+    bool Enabled() const { return enabled_; }
+    std::uint32_t Interval() const { return interval_; }
+    // Each writer restarts the countdown only when the value changes; SetOnTimer always does.
+    void SetEnabled(bool value);
+    void SetInterval(std::uint32_t value);
+    void SetOnTimer(TNotifyEvent handler);
+
+protected:
+    virtual void Tick();
+
+private:
+    void ResetTimer();
+    void TimerWindowProc(const platform::Message& message);
+
+    std::uint32_t interval_ = 1000;
+    platform::WindowHandle timerWindow_ = 0;
+    TNotifyEvent onTimer_;
+    bool enabled_ = true;
+};
+
+class TPowersock : public TObject {
+public:
+    TPowersock();
+    ~TPowersock() override;
+
+    // Published properties.
+    std::string Host;
+    int Port = 0;        // only the low 16 bits are used
+    int TimeOut = 0;     // milliseconds; 0 = no time-out
+    int ReportLevel = 1;
+    TNotifyEvent OnDisconnect;
+    TNotifyEvent OnConnect;
+    THandlerEvent OnInvalidHost;
+    TOnHostResolved OnHostResolved;
+    TOnStatus OnStatus;
+    TNotifyEvent OnConnectionFailed;
+
+    // Published by the descendants that use them.
+    std::string Proxy;
+    int ProxyPort = 0;
+    TOnErrorEvent OnError;
+    THandlerEvent OnConnectionRequired;
+    TNotifyEvent OnPacketRecvd;
+    TNotifyEvent OnPacketSent;
+
+    // Not published.
+    TNotifyEvent OnReadReady;
+    TNotifyEvent OnAccept;
+
+    // Connection.
+    virtual platform::net::Socket Accept();
+    virtual void Connect();
+    virtual void Disconnect();
+    virtual std::string Transaction(const std::string& command);
+    virtual void Abort();
+    void CheckConnection();
+    void Cancel();
+
+    // Data I/O.
+    void SendBuffer(const char* buffer, std::uint16_t length);
+    void Write(const std::string& text);
+    void Writeln(const std::string& text);
+    std::string Read(std::uint16_t count);
+    std::string ReadLn();
+    void SendFile(const std::string& fileName);
+    void CaptureFile(const std::string& fileName);
+    void CaptureString(std::string& text, std::int64_t size);
+    void ClearInput();
+    bool DataAvailable();
+
+    // Listening data socket.
+    void Listen(bool WaitForAccept);
+    std::string GetLocalAddress();
+    std::string GetPortString();
+
+    // Status, errors, time-out.
+    void ReportStatus(std::uint8_t level, const std::string& text);
+    void CheckSocketError(std::uint16_t tolerated, std::string& message);
+    void LookupErrorMessage(std::uint16_t code, std::string& message);
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered(TObject* Sender);
+    void HandleSocketMessage(const platform::Message& message);
+
+    // Fields, read and written directly by descendants and their users.
+    std::array<char, IOBufferSize> IOBuffer{};
+    std::vector<std::string> WSAInfo;
+    std::int64_t BytesSent = 0;
+    bool Canceled = false;
+    bool Destroying = false;
+    int LastErrorNo = 0;
+    std::string LastStatus;
+    std::unique_ptr<TThreadTimer> Timer;
+    bool Succeeded = false;
+    bool TimedOut = false;
+    std::int64_t BytesRecvd = 0;
+    bool AsyncDone = false;
+    platform::net::StartupInfo WSAData;
+    platform::net::SocketAddress RemoteAddress;
+    std::string LastReply;
+    std::int16_t ReplyNumber = 0;
+    platform::net::Socket SocketHandle = platform::net::InvalidSocket;
+    platform::WindowHandle SocketWindow = 0;
+    bool Connected = false;
+
+protected:
+    void InitializeWinsock();
+    void ResolveHost();
+    void RequestCloseSocket();
+
+private:
+    void OpenSocket(bool linger);
+    void WaitFor(const std::function<bool()>& done);
+    int PeekOrTake(char* buffer, int length, bool peek);
+    void SendPiece(const char* data, int length, bool countAsFile);
+    void RaiseIfCanceled(const char* message);
+
+    std::uintptr_t lookupTask_ = 0;          // the lookup whose completion counts
+    std::uint32_t lookupAddress_ = 0;        // its first address
+    std::uint64_t socketSource_ = 0;
+    bool startedWinsock_ = false;
+};
+
+// Field n (from 1) of text split at single delimiter characters.
+std::string NthWord(const std::string& text, char delimiter, int n);
+// 1-based position of the n-th occurrence of ch in text; length + 1 when there are fewer.
+int NthPos(const std::string& text, char ch, int n);
+
+// Number of components that hold the socket subsystem started.
+int WinsockUsers();
+
+}  // namespace psock

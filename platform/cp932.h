@@ -1,0 +1,21 @@
+#pragma once
+// Text inside the system is CP932 (Shift-JIS) bytes; the GUI and the file system speak UTF-8.
+// These are the only crossings.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// CP932 bytes to UTF-8; bytes that are not valid CP932 become U+FFFD.
+std::string Cp932ToUtf8(std::string_view cp932);
+// UTF-8 to CP932; nullopt when a character has no CP932 form or the input is not UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// UTF-8 to CP932 for text that is known to fit (literals); characters that do not fit become '?'.
+std::string Cp932(std::string_view utf8);
+
+// A CP932 path as the file system names it (identity where the file system speaks CP932).
+std::string NativePath(std::string_view cp932Path);
+
+}  // namespace platform

@@ -1,0 +1,89 @@
+#pragma once
+// The socket calls the network components make, in Winsock's shape: 16-bit handles, a thread's
+// last error as a Winsock code, and socket events and host lookups delivered as messages to a
+// window of the message queue.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/message_queue.h"
+
+namespace platform::net {
+
+enum WinsockError : int {
+#define WINSOCK_ERROR(code, name, text) name = code,
+#include "platform/winsock_error_list.h"
+#undef WINSOCK_ERROR
+};
+
+using Socket = std::uint16_t;
+constexpr Socket InvalidSocket = 65535;
+constexpr int SocketError = -1;
+
+// Socket events, as event codes in a socket message's low word and as a selection mask.
+constexpr std::uint16_t FD_READ = 1;
+constexpr std::uint16_t FD_WRITE = 2;
+constexpr std::uint16_t FD_OOB = 4;
+constexpr std::uint16_t FD_ACCEPT = 8;
+constexpr std::uint16_t FD_CONNECT = 16;
+constexpr std::uint16_t FD_CLOSE = 32;
+
+constexpr std::uint32_t InaddrNone = 0xFFFFFFFF;
+
+// An IPv4 address and port; address in network byte order, port in host order.
+struct SocketAddress {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+};
+
+struct StartupInfo {
+    std::uint16_t version = 0;      // low byte major, high byte minor
+    std::uint16_t highVersion = 0;
+    std::string description;
+    std::string systemStatus;
+    std::uint16_t maxSockets = 0;
+    std::uint16_t maxUdpDatagram = 0;
+};
+
+// Start-up and clean-up of the socket subsystem; counted, so every Startup needs a Cleanup.
+int Startup(std::uint16_t version, StartupInfo& info);
+int Cleanup();
+
+// The Winsock code of the calling thread's last failed call (0 after none).
+int LastError();
+void SetLastError(int code);
+// Maps an errno value to its Winsock code.
+int ErrorFromErrno(int errnoValue);
+
+// Each call returns SocketError (or InvalidSocket) on failure and sets LastError().
+Socket CreateStreamSocket();
+int SetLingerZero(Socket socket);
+int Connect(Socket socket, const SocketAddress& peer);  // non-blocking: WSAEWOULDBLOCK while pending
+int Send(Socket socket, const char* data, int length);
+int Receive(Socket socket, char* buffer, int length, bool peek);
+int Bind(Socket socket, const SocketAddress& local);
+int Listen(Socket socket, int backlog);
+Socket Accept(Socket socket, SocketAddress* peer);
+int GetSockName(Socket socket, SocketAddress& local);
+int GetPeerName(Socket socket, SocketAddress& peer);
+int CloseSocket(Socket socket);
+
+// Asks for the events of mask as messages to window (wParam = socket, lParam = event and error)
+// and makes the socket non-blocking. A new request replaces the old one; mask 0 stops them.
+// Like Winsock: each event is posted once and armed again by the call that consumes it (a
+// receive for read and close, an accept for accept).
+int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask);
+// Posts FD_WRITE once, when the socket can take more data (after a send that would block).
+int NotifyWhenWritable(Socket socket);
+
+// Looks the name up away from the GUI thread; the completion message carries the task handle in
+// wParam, the error code in lParam's high word and the first IPv4 address in hostAddress. Returns
+// the task handle (never 0). A lookup is never cancelled: a completion for a window that is gone
+// is dropped.
+std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name);
+
+// Dotted IPv4 text to a network-order address; InaddrNone when it is not one.
+std::uint32_t InetAddr(const std::string& text);
+std::string InetNtoa(std::uint32_t address);
+
+}  // namespace platform::net
