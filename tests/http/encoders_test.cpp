@@ -1,0 +1,117 @@
+// The form-data encoder and the Base64 / uuencode processor.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "net/http/nmurl.h"
+#include "net/http/nmuue.h"
+
+namespace {
+
+std::string UrlEncode(const std::string& text) {
+    nmurl::TNMURL encoder;
+    encoder.InputString = text;
+    return encoder.Encode();
+}
+
+TEST(UrlEncoder, KeepsLettersAndDigitsAndEscapesEverythingElse) {
+    EXPECT_EQ(UrlEncode(""), "");
+    EXPECT_EQ(UrlEncode("a b"), "a+b");
+    EXPECT_EQ(UrlEncode("x=1&y=2"), "x%3D1%26y%3D2");
+    EXPECT_EQ(UrlEncode("\t"), "%09");
+    EXPECT_EQ(UrlEncode("\xFF"), "%FF");
+    EXPECT_EQ(UrlEncode("AZaz09"), "AZaz09");
+    EXPECT_EQ(UrlEncode("-._*~/"), "%2D%2E%5F%2A%7E%2F");
+    EXPECT_EQ(UrlEncode(std::string("a\0b", 3)), "a%00b");
+}
+
+TEST(UrlEncoder, EscapesEachByteOfADoubleByteCharacter) {
+    EXPECT_EQ(UrlEncode("\x95\x5C"), "%95%5C");  // "表", whose trail byte is a backslash
+}
+
+TEST(UrlEncoder, EscapesEveryByteValueAsTwoUpperCaseHexDigits) {
+    for (int value = 0; value < 256; ++value) {
+        const char byte = static_cast<char>(value);
+        const bool plain = std::isalnum(value) != 0 && value < 128;
+        std::string expected;
+        if (value == ' ') {
+            expected = "+";
+        } else if (plain) {
+            expected = std::string(1, byte);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            expected = {'%', hex[value >> 4], hex[value & 15]};
+        }
+        EXPECT_EQ(UrlEncode(std::string(1, byte)), expected) << "byte " << value;
+    }
+}
+
+TEST(UrlEncoder, HandlesInputsBeyondSixtyFourKilobytes) {
+    const std::string input(70000, '&');
+    const std::string encoded = UrlEncode(input);
+    ASSERT_EQ(encoded.size(), 3u * input.size());
+    EXPECT_EQ(encoded.substr(encoded.size() - 6), "%26%26");
+}
+
+std::string UuEncode(const std::string& input, nmuue::UUMethods method) {
+    std::istringstream in(input);
+    std::stringstream out;
+    nmuue::TNMUUProcessor processor;
+    processor.Method = method;
+    processor.InputStream = &in;
+    processor.OutputStream = &out;
+    processor.Encode();
+    return out.str();
+}
+
+TEST(UuProcessor, MimeIsPaddedBase64) {
+    EXPECT_EQ(UuEncode("abc", nmuue::UUMethods::uuMime), "YWJj\r\n");
+    EXPECT_EQ(UuEncode("a", nmuue::UUMethods::uuMime), "YQ==\r\n");
+    EXPECT_EQ(UuEncode("ab", nmuue::UUMethods::uuMime), "YWI=\r\n");
+    EXPECT_EQ(UuEncode("", nmuue::UUMethods::uuMime), "");
+    EXPECT_EQ(UuEncode("Aladdin:open sesame", nmuue::UUMethods::uuMime), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==\r\n");
+    EXPECT_EQ(UuEncode(std::string("\xFF\xFE\x00", 3), nmuue::UUMethods::uuMime), "//4A\r\n");
+}
+
+TEST(UuProcessor, MimeBreaksLinesAfterFortyFiveBytes) {
+    const std::string encoded = UuEncode(std::string(46, 'x'), nmuue::UUMethods::uuMime);
+    const auto firstEnd = encoded.find("\r\n");
+    ASSERT_EQ(firstEnd, 60u);
+    EXPECT_EQ(encoded.substr(62), "eA==\r\n");
+    EXPECT_EQ(UuEncode(std::string(90, 'x'), nmuue::UUMethods::uuMime).size(), 2u * 62u);
+}
+
+TEST(UuProcessor, UuCodeCarriesLengthCharacterAndClosingLine) {
+    EXPECT_EQ(UuEncode("abc", nmuue::UUMethods::uuCode), "#86)C\r\n`\r\n");
+    EXPECT_EQ(UuEncode("", nmuue::UUMethods::uuCode), "`\r\n");
+    EXPECT_EQ(UuEncode("a", nmuue::UUMethods::uuCode), "!80\r\n`\r\n");  // no padding
+    const std::string full = UuEncode(std::string(45, '\0'), nmuue::UUMethods::uuCode);
+    EXPECT_EQ(full, "M" + std::string(60, '`') + "\r\n`\r\n");
+}
+
+TEST(UuProcessor, ReadsFromTheStartAndLeavesOutputAtZeroWithEventsAroundIt) {
+    std::istringstream in("abc");
+    in.get();  // a stream already read from is still encoded from its start
+    std::stringstream out;
+    out << "prefix:";
+    std::vector<std::string> calls;
+    nmuue::TNMUUProcessor processor;
+    processor.InputStream = &in;
+    processor.OutputStream = &out;
+    processor.OnBeginEncode = [&](platform::TObject* sender) {
+        EXPECT_EQ(sender, &processor);
+        calls.push_back("begin");
+    };
+    processor.OnEndEncode = [&](platform::TObject*) { calls.push_back("end"); };
+    processor.Encode();
+    EXPECT_EQ(calls, (std::vector<std::string>{"begin", "end"}));
+    EXPECT_EQ(out.tellp(), 0);
+    std::string all((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(all, "prefix:YWJj\r\n");
+}
+
+}  // namespace
