@@ -1,0 +1,409 @@
+#include "net/ftp/nmftp.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "platform/cp932.h"
+#include "platform/file_stream.h"
+#include "platform/sockets.h"
+
+namespace nmftp {
+
+namespace {
+
+bool IsFailure(int code, int lowest, int highest) { return code >= lowest && code <= highest; }
+
+// A reply line that asks for more lines: indented, or with "-" right after the code.
+bool IsContinued(const std::string& line) {
+    return (!line.empty() && line[0] == ' ') || (line.size() >= 4 && line[3] == '-');
+}
+
+// ReadLn gives an empty line when the connection closed before a whole line came.
+psock::ESockError ClosedWithoutReply() { return psock::ESockError("Connection closed without a reply"); }
+
+// The class library's decimal conversion: leading blanks and a sign allowed, nothing after.
+int StrToInt(const std::string& text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) i = text.size();
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    const std::size_t firstDigit = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) break;
+    }
+    if (i == firstDigit || i != text.size()) {
+        throw Exception("'" + text + "'" + platform::Cp932(" は整数ではありません"));
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace
+
+// ---- Free helpers ----------------------------------------------------------------------------
+
+void CheckCommandLine(const std::string& line) {
+    // A line break would end the command early and smuggle the rest in as a second command;
+    // a NUL would cut the line short, CR LF included, and leave the reply wait hanging.
+    if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        throw Exception("FTP command contains a line break or NUL");
+    }
+}
+
+TCmdType ClassifyCommand(const std::string& command) {
+    const std::string word = psock::NthWord(command, ' ', 1) + " ";
+    if (word == "CWD ") return cmdChangeDir;
+    if (word == "DELE ") return cmdDelete;
+    if (word == "MKD ") return cmdMakeDir;
+    if (word == "RMD ") return cmdRemoveDir;
+    return command == "PWD" ? cmdPrintDir : cmdDoCommand;
+}
+
+std::int16_t ReplyCode(const std::string& line) {
+    std::int64_t value = 0;
+    for (std::size_t i = 0; i < line.size() && i < 10 && line[i] >= '0' && line[i] <= '9'; ++i) {
+        value = value * 10 + (line[i] - '0');
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) value = 0;
+    if (value > std::numeric_limits<std::int16_t>::max()) throw platform::ERangeError();
+    return static_cast<std::int16_t>(value);
+}
+
+int PassivePort(const std::string& reply) {
+    // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": only p1 and p2 are used.
+    const std::string high = psock::NthWord(reply, ',', 5);
+    const std::string sixth = psock::NthWord(reply, ',', 6);
+    const std::size_t close = sixth.find(')');
+    const std::string low = close == std::string::npos ? std::string() : sixth.substr(0, close);
+    return StrToInt(low) + StrToInt(high) * 256;
+}
+
+std::string FileNamePart(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(c) && i + 1 < path.size()) {
+            ++i;  // a trail byte may equal "\" and is no separator
+        } else if (c == '\\' || c == '/' || c == ':') {
+            start = i + 1;
+        }
+    }
+    return path.substr(start);
+}
+
+// ---- Life ------------------------------------------------------------------------------------
+
+TNMFTP::TNMFTP() {
+    Port = 21;
+    // Data that arrives between operations waits in the socket; each command discards it first.
+    OnReadReady = [](TObject*) {};
+}
+
+TNMFTP::~TNMFTP() { Cancel(); }
+
+// ---- Control session -------------------------------------------------------------------------
+
+std::string TNMFTP::Transaction(const std::string& command) {
+    CheckCommandLine(command);
+    const std::string reply = TPowersock::Transaction(command);
+    ReadReplyContinuation(reply);
+    return reply;
+}
+
+void TNMFTP::ReadReplyContinuation(const std::string& firstLine) {
+    std::string line = firstLine;
+    while (IsContinued(line)) {
+        line = ReadLn();
+        if (line.empty()) break;
+        ReportStatus(1, line);
+    }
+}
+
+// A command whose reply decides what happens next: a closed connection is no reply at all.
+std::string TNMFTP::Command(const std::string& line) {
+    const std::string reply = Transaction(line);
+    if (reply.empty()) throw ClosedWithoutReply();
+    return reply;
+}
+
+void TNMFTP::Connect() {
+    Canceled = false;
+    if (Connected) return;
+    CheckCommandLine(UserID + Password);
+    if (FWAuthenticate) CheckCommandLine(FWUserID + FWPassword);
+    if (!Proxy.empty()) CheckCommandLine(Host);
+    ClearInput();
+    TPowersock::Connect();
+    try {
+        LogIn();
+    } catch (...) {
+        Disconnect();
+        ReportStatus(1, "Disconnected");
+        throw;
+    }
+}
+
+void TNMFTP::LogIn() {
+    ReadGreeting();
+    if (FWAuthenticate) LogInToFirewall();
+    if ((UserID.empty() || Password.empty()) && OnAuthenticationNeeded) {
+        bool handled = false;
+        OnAuthenticationNeeded(handled);
+    }
+    if (!Proxy.empty()) SendProxyForm();
+    if (Proxy.empty() || FirewallType != FTUser) {
+        ReportStatus(1, "USER " + UserID);
+        LogInStep("USER " + UserID);
+    }
+    if (ReplyNumber == 331) {
+        ReportStatus(1, "PASS ");  // the password itself is never reported
+        LogInStep("PASS " + Password);
+    }
+    if (OnConnect) OnConnect(this);
+}
+
+void TNMFTP::ReadGreeting() {
+    const std::string greeting = ReadLn();
+    if (!greeting.empty()) ReportStatus(1, greeting);
+    ReadReplyContinuation(greeting);
+    ReplyNumber = ReplyCode(greeting);
+    if (greeting.empty()) throw ClosedWithoutReply();
+    if (ReplyNumber > 400) {
+        if (OnConnectionFailed) OnConnectionFailed(this);
+        throw FTPException(greeting);
+    }
+}
+
+void TNMFTP::LogInToFirewall() {
+    LogInStep("USER " + FWUserID);
+    if (ReplyNumber == 331) {
+        ReportStatus(1, "PASS ");
+        LogInStep("PASS " + FWPassword);
+    }
+}
+
+// The proxy learns the real host from the first line; its reply is judged like any log-in step,
+// so a refused proxy log-in is never taken for a session.
+void TNMFTP::SendProxyForm() {
+    switch (FirewallType) {
+    case FTUser: LogInStep("USER " + UserID + "@" + Host); break;
+    case FtOpen: LogInStep("OPEN " + Host); break;
+    case FtSite: LogInStep("SITE " + Host); break;
+    }
+}
+
+void TNMFTP::LogInStep(const std::string& line) {
+    const std::string reply = Command(line);
+    if (IsFailure(ReplyNumber, 401, 599)) {
+        if (OnConnectionFailed) OnConnectionFailed(this);
+        throw FTPException(reply);
+    }
+}
+
+void TNMFTP::Disconnect() {
+    Canceled = false;
+    if (!Connected) return;
+    ReportStatus(1, "QUIT");
+    std::string reply;
+    try {
+        DiscardWaitingInput();
+        reply = Transaction("QUIT");
+    } catch (...) {
+        TPowersock::Disconnect();
+        throw;
+    }
+    const bool refused = IsFailure(ReplyNumber, 301, 599);
+    TPowersock::Disconnect();
+    if (refused) throw FTPException(reply);
+}
+
+void TNMFTP::DoCommand(const std::string& command) {
+    const TCmdType code = ClassifyCommand(command);
+    CheckCommandLine(command);
+    Canceled = false;
+    CheckConnection();
+    ReportStatus(1, command);
+    DiscardWaitingInput();
+    const std::string reply = Command(command);
+    if (IsFailure(ReplyNumber, 400, 599)) {
+        ReportNegativeReply(reply, code, true);
+        return;
+    }
+    if (OnSuccess) OnSuccess(code);
+}
+
+void TNMFTP::DiscardWaitingInput() {
+    if (DataAvailable()) Read(0);
+}
+
+// Fires the failure events of a negative reply; returns only when OnFailure handled it.
+void TNMFTP::ReportNegativeReply(const std::string& reply, TCmdType code, bool unsupportedToo) {
+    if (unsupportedToo && IsFailure(ReplyNumber, 500, 502) && OnUnSupportedFunction) {
+        OnUnSupportedFunction(code);
+    }
+    if (!OnFailure) throw FTPException(reply);
+    bool handled = false;
+    OnFailure(handled, code);
+    if (!handled) throw FTPException(reply);
+}
+
+// ---- Transfer commands -----------------------------------------------------------------------
+
+void TNMFTP::Mode(int transferType) {
+    switch (transferType) {
+    case 1: DoCommand("TYPE A"); break;
+    case 2: DoCommand("TYPE I"); break;
+    case 3: DoCommand("TYPE L 8"); break;
+    default: break;
+    }
+}
+
+void TNMFTP::ChangeDir(const std::string& directory) { DoCommand("CWD " + directory); }
+
+void TNMFTP::Abort() {
+    if (DataSocket) DataSocket->Cancel();
+    // The time-out calls Abort too: then the wait for a reply on the control connection ends.
+    if (TimedOut) Cancel();
+}
+
+void TNMFTP::Upload(const std::string& localFile, const std::string& remoteName) {
+    // A negative reply already offered to OnFailure is not offered again on its way out.
+    bool failureReported = false;
+    try {
+        Canceled = false;
+        CheckConnection();
+        const std::string storeLine = "STOR " + (remoteName.empty() ? FileNamePart(localFile) : remoteName);
+        const std::string storeReport = "STOR " + (remoteName.empty() ? localFile : remoteName);
+        CheckCommandLine(storeLine);
+        bool succeeded = false;
+        {
+            std::lock_guard<std::recursive_mutex> lock(TransferLock);
+            struct DataSocketRelease {
+                TNMFTP& ftp;
+                ~DataSocketRelease() { ftp.DataSocket.reset(); }
+            } release{*this};
+            succeeded = TransferFile(localFile, storeLine, storeReport, failureReported);
+        }
+        if (succeeded && OnSuccess) OnSuccess(cmdUpload);
+    } catch (...) {
+        if (failureReported || !OnFailure) throw;
+        bool handled = false;
+        OnFailure(handled, cmdUpload);
+        if (!handled) throw;
+    }
+}
+
+// Returns true when the server kept the file, false when OnFailure handled a refusal.
+bool TNMFTP::TransferFile(const std::string& localFile, const std::string& storeLine,
+                          const std::string& storeReport, bool& failureReported) {
+    DiscardWaitingInput();
+    DataSocket = std::make_unique<psock::TPowersock>();
+    // A new component's socket resets its connection when closed, which would drop data still
+    // queued for the server. The fresh socket that Disconnect leaves (and every socket accepted
+    // through it) closes gracefully, so the close after the data marks the end of the file.
+    DataSocket->Disconnect();
+    DataSocket->TimeOut = TimeOut;
+    {
+        // Fail on a missing file before the server hears of a transfer.
+        platform::FileStream probe(localFile, platform::FileStream::Mode::Read);
+    }
+    if (OnPacketSent) DataSocket->OnPacketSent = OnPacketSent;
+
+    const bool ready = Passive ? OpenPassiveDataConnection(failureReported) : AnnounceDataPort(failureReported);
+    if (!ready) return false;
+
+    ReportStatus(1, storeReport);
+    const std::string storeReply = Command(storeLine);
+    if (IsFailure(ReplyNumber, 301, 599)) {
+        failureReported = true;
+        ReportNegativeReply(storeReply, cmdUpload, true);
+        return false;
+    }
+
+    if (!Passive) AcceptFromControlPeer();
+    FailIfControlInterrupted();
+    if (OnTransactionStart) OnTransactionStart(this);
+    DataSocket->SendFile(localFile);
+    if (OnTransactionStop) OnTransactionStop(this);
+    DataSocket->Disconnect();  // the end of the file for the server
+
+    FailIfControlInterrupted();
+    const std::string finalReply = ReadLn();
+    if (!finalReply.empty()) ReportStatus(1, finalReply);
+    ReadReplyContinuation(finalReply);
+    if (finalReply.empty()) throw ClosedWithoutReply();
+    // A negative final reply means the server did not keep the file.
+    if (IsFailure(ReplyCode(finalReply), 400, 599)) {
+        failureReported = true;
+        ReportNegativeReply(finalReply, cmdUpload, true);
+        return false;
+    }
+    return true;
+}
+
+bool TNMFTP::OpenPassiveDataConnection(bool& failureReported) {
+    const std::string reply = Command("PASV");
+    if (ReplyNumber >= 500) {
+        failureReported = true;
+        ReportNegativeReply(reply, cmdUpload, false);
+        return false;
+    }
+    // The address in the reply is ignored: the data goes to the host we logged in to.
+    DataSocket->Host = Host;
+    DataSocket->Port = PassivePort(reply);
+    DataSocket->Connect();
+    return true;
+}
+
+bool TNMFTP::AnnounceDataPort(bool& failureReported) {
+    DataSocket->Port = 0;
+    DataSocket->Listen(true);
+    const std::string reply = Command("PORT " + GetLocalAddress() + DataSocket->GetPortString());
+    if (IsFailure(ReplyNumber, 301, 599)) {
+        failureReported = true;
+        ReportNegativeReply(reply, cmdUpload, false);
+        return false;
+    }
+    return true;
+}
+
+// Takes the server's data connection; one from any other address is closed unheard. A server
+// may connect as soon as it gets "PORT": that connection is already waiting here.
+void TNMFTP::AcceptFromControlPeer() {
+    const std::uint32_t serverAddress = RemoteAddress.address;
+    const platform::net::Socket listening = DataSocket->SocketHandle;
+    // The wait is bounded by TimeOut like every other wait of an upload.
+    DataSocket->TimerOn();
+    struct TimerRelease {
+        psock::TPowersock& socket;
+        ~TimerRelease() {
+            try {
+                socket.TimerOff();
+            } catch (...) {
+            }
+        }
+    } release{*DataSocket};
+    for (;;) {
+        const platform::net::Socket accepted = DataSocket->Accept();
+        if (DataSocket->RemoteAddress.address == serverAddress) {
+            DataSocket->SocketHandle = accepted;
+            platform::net::CloseSocket(listening);
+            return;
+        }
+        platform::net::CloseSocket(accepted);
+        DataSocket->AsyncDone = false;
+    }
+}
+
+// The transfer never reports success for a file it did not send or saw no verdict on.
+void TNMFTP::FailIfControlInterrupted() {
+    if (!Canceled && !TimedOut) return;
+    const char* what = TimedOut ? "Transfer Timed Out" : "Transfer Canceled";
+    Canceled = false;
+    throw psock::EAbortError(what);
+}
+
+}  // namespace nmftp
