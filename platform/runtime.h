@@ -45,4 +45,13 @@ public:
     using Exception::Exception;
 };
 
+// The application's handler for an exception that nothing else caught (a timer's handler, say).
+// Without one installed, the message goes to the standard error stream.
+using ExceptionHandler = std::function<void(const std::exception& error)>;
+inline ExceptionHandler& ApplicationExceptionHandler() {
+    static ExceptionHandler handler;
+    return handler;
+}
+void HandleException(const std::exception& error);
+
 }  // namespace platform

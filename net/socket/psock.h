@@ -165,14 +165,14 @@ protected:
 private:
     void OpenSocket(bool linger);
     void WaitFor(const std::function<bool()>& done);
-    int PeekOrTake(char* buffer, int length, bool peek);
-    void SendPiece(const char* data, int length, bool countAsFile);
+    void SendAll(const char* data, int length, bool processMessages, const std::function<void(int)>& afterSend);
+    void Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store);
     void RaiseIfCanceled(const char* message);
 
     std::uintptr_t lookupTask_ = 0;          // the lookup whose completion counts
     std::uint32_t lookupAddress_ = 0;        // its first address
-    std::uint64_t socketSource_ = 0;
-    bool startedWinsock_ = false;
+    bool connectTried_ = false;              // this socket has been asked to connect once
+    bool writable_ = false;                  // a full send buffer has room again
 };
 
 // Field n (from 1) of text split at single delimiter characters.

@@ -1,0 +1,749 @@
+#include "net/socket/psock.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/file_stream.h"
+
+namespace psock {
+
+namespace net = platform::net;
+using platform::ERangeError;
+using platform::Message;
+
+namespace {
+
+int winsockUsers = 0;
+
+constexpr std::uint8_t LevelProtocol = 1;
+constexpr std::uint8_t LevelSocketAction = 4;
+constexpr std::uint8_t LevelTrace = 8;
+
+struct ErrorText {
+    int code;
+    const char* text;
+};
+constexpr ErrorText ErrorTable[] = {
+#define WINSOCK_ERROR(code, name, text) {code, text},
+#include "platform/winsock_error_list.h"
+#undef WINSOCK_ERROR
+};
+
+std::string VersionText(std::uint16_t version) {
+    return std::to_string(version & 0xFF) + "." + std::to_string(version >> 8);
+}
+
+// Runs a clean-up when the scope ends, also by an exception.
+template <class Action>
+class Finally {
+public:
+    explicit Finally(Action action) : action_(std::move(action)) {}
+    ~Finally() { action_(); }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    Action action_;
+};
+
+// A CP932 lead byte: the byte after it belongs to the same character.
+bool IsLeadByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// One round of a wait: when nothing could be done, block until the next message; then pass.
+void Pump(bool block) {
+    if (block) platform::WaitMessage();
+    platform::ProcessMessages();
+}
+
+}  // namespace
+
+int WinsockUsers() { return winsockUsers; }
+
+// ---------------------------------------------------------------------------------------------
+// TThreadTimer
+
+TThreadTimer::TThreadTimer() {
+    timerWindow_ = platform::AllocateWindow([this](const Message& message) { TimerWindowProc(message); });
+}
+
+TThreadTimer::~TThreadTimer() {
+    enabled_ = false;
+    platform::KillTimer(timerWindow_, 1);
+    platform::DeallocateWindow(timerWindow_);
+}
+
+void TThreadTimer::SetEnabled(bool value) {
+    if (value == enabled_) return;
+    enabled_ = value;
+    ResetTimer();
+}
+
+void TThreadTimer::SetInterval(std::uint32_t value) {
+    if (value == interval_) return;
+    interval_ = value;
+    ResetTimer();
+}
+
+void TThreadTimer::SetOnTimer(TNotifyEvent handler) {
+    onTimer_ = std::move(handler);
+    ResetTimer();
+}
+
+void TThreadTimer::ResetTimer() {
+    platform::KillTimer(timerWindow_, 1);
+    if (interval_ != 0 && enabled_ && onTimer_) {
+        if (!platform::SetTimer(timerWindow_, 1, interval_)) throw Exception("No Timer");
+    }
+}
+
+void TThreadTimer::TimerWindowProc(const Message& message) {
+    if (message.message != platform::WM_TIMER) return;
+    try {
+        Tick();
+    } catch (const std::exception& error) {
+        platform::HandleException(error);
+    }
+}
+
+void TThreadTimer::Tick() {
+    if (onTimer_) onTimer_(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and destruction
+
+TPowersock::TPowersock() {
+    ReportStatus(LevelTrace, "Create");
+    SocketWindow = platform::AllocateWindow([this](const Message& message) {
+        if (message.message >= WM_SOCKET) HandleSocketMessage(message);
+    });
+    Proxy.clear();
+    Timer = std::make_unique<TThreadTimer>();
+    Timer->SetEnabled(false);
+    Timer->SetOnTimer([this](TObject* sender) { TimerTriggered(sender); });
+    TimeOut = 0;
+    ReportLevel = 1;
+    WSAInfo.clear();
+    Canceled = false;
+    Destroying = false;
+    Connected = false;
+    try {
+        InitializeWinsock();
+    } catch (...) {
+        platform::DeallocateWindow(SocketWindow);
+        throw;
+    }
+}
+
+TPowersock::~TPowersock() {
+    try {
+        ReportStatus(LevelTrace, "Destroy");
+        TPowersock::Abort();
+        Cancel();
+    } catch (...) {
+    }
+    Timer.reset();
+    platform::DeallocateWindow(SocketWindow);
+    SocketWindow = 0;
+    Destroying = true;
+    try {
+        RequestCloseSocket();
+    } catch (...) {
+    }
+    if (--winsockUsers == 0) net::Cleanup();
+}
+
+void TPowersock::InitializeWinsock() {
+    ReportStatus(LevelTrace, "Initializing Winsock");
+    bool failed = false;
+    try {
+        if (++winsockUsers == 1) {
+            net::Startup(0x0101, WSAData);
+            WSAInfo = {"Version= " + VersionText(WSAData.version),
+                       "High Version= " + VersionText(WSAData.highVersion),
+                       "Description= " + WSAData.description,
+                       "System= " + WSAData.systemStatus,
+                       "Max Sockets= " + std::to_string(WSAData.maxSockets),
+                       "Max Udp pack size= " + std::to_string(WSAData.maxUdpDatagram)};
+        }
+        SocketHandle = net::CreateStreamSocket();
+        if (SocketHandle != net::InvalidSocket) net::SetLingerZero(SocketHandle);
+        if (SocketHandle == net::InvalidSocket) {
+            failed = true;
+            std::string message;
+            CheckSocketError(net::WSAEWOULDBLOCK, message);
+        }
+        if (!failed) net::AsyncSelect(SocketHandle, SocketWindow, WM_SOCKET, SocketEventMask);
+    } catch (...) {
+        failed = true;
+    }
+    if (failed) {
+        if (--winsockUsers == 0) net::Cleanup();
+        throw ESockError("Initializaton of windows sockets failed");
+    }
+}
+
+void TPowersock::OpenSocket(bool linger) {
+    SocketHandle = net::CreateStreamSocket();
+    if (SocketHandle == net::InvalidSocket) throw ERangeError();
+    if (linger) net::SetLingerZero(SocketHandle);
+    net::AsyncSelect(SocketHandle, SocketWindow, WM_SOCKET, SocketEventMask);
+    connectTried_ = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection
+
+void TPowersock::WaitFor(const std::function<bool()>& done) { platform::PumpUntil(done); }
+
+void TPowersock::ResolveHost() {
+    ReportStatus(LevelTrace, "Resolve Host");
+    const std::string name = (Proxy.empty() ? Host : Proxy).c_str();  // as NUL-terminated text
+    const std::uint32_t address = net::InetAddr(name);
+    if (address != net::InaddrNone) {
+        RemoteAddress.address = address;
+        return;
+    }
+    RemoteAddress.address = 0;
+    TimerOn();
+    AsyncDone = false;
+    lookupTask_ = net::AsyncGetHostByName(SocketWindow, WM_HOSTLOOKUP, name);
+    {
+        Finally timerOff([this] { TimerOff(); });
+        WaitFor([this] { return AsyncDone || TimedOut || Canceled; });
+    }
+    if (TimedOut) throw ESockError("Host Lookup Timed Out");
+    if (Canceled) throw ESockError("Host Lookup Canceled");
+    if (!Succeeded) throw ESockError("Host Lookup Failed");
+    RemoteAddress.address = lookupAddress_;
+    if (OnHostResolved) OnHostResolved(this);
+}
+
+void TPowersock::Connect() {
+    ReportStatus(LevelTrace, "Connecting");
+    Canceled = false;
+    if (Connected) throw ESockError("Already connected");
+    for (int retries = 0;; ++retries) {
+        try {
+            ResolveHost();
+        } catch (const ESockError& error) {
+            const std::string message = error.Message();
+            if (message == "Host Lookup Timed Out" || message == "Host Lookup Canceled") throw;
+        }
+        if (RemoteAddress.address != 0) break;
+        if (retries > 0 || !OnInvalidHost) throw ESockError("Null Remote Address");
+        bool handled = false;
+        OnInvalidHost(handled);
+        if (!handled) throw ESockError("Null Remote Address");
+    }
+    RemoteAddress.port = static_cast<std::uint16_t>((Proxy.empty() ? Port : ProxyPort) & 0xFFFF);
+    AsyncDone = false;
+    Succeeded = true;
+
+    // A socket whose connect failed or was abandoned cannot try again here: take a fresh one.
+    if (connectTried_) {
+        net::CloseSocket(SocketHandle);
+        OpenSocket(false);
+    }
+    connectTried_ = true;
+    if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError) {
+        std::string message;
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+    }
+    TimerOn();
+    {
+        Finally timerOff([this] { TimerOff(); });
+        WaitFor([this] { return Connected || TimedOut || Canceled || !Succeeded; });
+    }
+    if (!TimedOut && !Canceled && Succeeded) return;
+    if (OnConnectionFailed) OnConnectionFailed(this);
+    if (TimedOut) throw ESockError("Connection Timed out");
+    if (Canceled) throw ESockError("Connection Canceled");
+    throw ESockError("Connection Failed");
+}
+
+void TPowersock::CheckConnection() {
+    ReportStatus(LevelTrace, "Checking Connection");
+    for (int tries = 0; !Connected; ++tries) {
+        if (tries > 0 || !OnConnectionRequired) throw Exception("Not Connected");
+        bool handled = false;
+        OnConnectionRequired(handled);
+        if (!handled) throw Exception("Not Connected");
+    }
+}
+
+void TPowersock::Disconnect() {
+    ReportStatus(LevelTrace, "Disconnecting");
+    RequestCloseSocket();
+}
+
+void TPowersock::RequestCloseSocket() {
+    ReportStatus(LevelSocketAction, "Request Close Socket");
+    Connected = false;
+    if (SocketHandle == net::InvalidSocket) return;
+    if (net::CloseSocket(SocketHandle) == net::SocketError) {
+        std::string message;
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+        return;
+    }
+    SocketHandle = net::InvalidSocket;
+    if (!Destroying && OnDisconnect) OnDisconnect(this);
+    if (!Destroying) OpenSocket(false);
+}
+
+void TPowersock::Cancel() {
+    ReportStatus(LevelTrace, "Canceling");
+    Canceled = true;
+}
+
+void TPowersock::Abort() {
+    ReportStatus(LevelTrace, "Abort");
+    Cancel();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+void TPowersock::HandleSocketMessage(const Message& message) {
+    const std::uint16_t event = platform::LoWord(message.lParam);
+    const bool isLookup = message.message == WM_HOSTLOOKUP && event != net::FD_ACCEPT;
+    // Only the lookup under way counts: a late answer to an abandoned one must not end a wait.
+    if (isLookup && message.wParam != lookupTask_) return;
+    if (message.message == WM_SOCKET && message.wParam != SocketHandle) return;
+    Succeeded = platform::HiWord(message.lParam) == 0;
+    try {
+        if (message.message == WM_SOCKET) {
+            switch (event) {
+                case net::FD_READ:
+                    try {
+                        if (OnReadReady) OnReadReady(this);
+                    } catch (...) {
+                    }
+                    break;
+                case net::FD_WRITE:
+                    writable_ = true;
+                    break;
+                case net::FD_ACCEPT:
+                    Connected = true;
+                    if (OnAccept) OnAccept(this);
+                    break;
+                case net::FD_CONNECT:
+                    if (Succeeded) {
+                        Connected = true;
+                        if (OnConnect) OnConnect(this);
+                    }
+                    break;
+                case net::FD_CLOSE:
+                    if (!DataAvailable()) RequestCloseSocket();
+                    break;
+                default:
+                    break;
+            }
+        } else if (message.message == WM_HOSTLOOKUP) {
+            AsyncDone = true;
+            if (event == net::FD_ACCEPT) Connected = true;
+            else lookupAddress_ = message.hostAddress;
+        }
+    } catch (...) {
+    }
+}
+
+bool TPowersock::DataAvailable() {
+    ReportStatus(LevelTrace, "Data Available");
+    char byte;  // not IOBuffer: a line that ReadLn is assembling lives there
+    const int saved = net::LastError();
+    const bool available = net::Receive(SocketHandle, &byte, 1, true) >= 1;
+    net::SetLastError(saved);
+    return available;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time-out
+
+void TPowersock::TimerOn() {
+    ReportStatus(LevelTrace, "Timer On");
+    TimedOut = false;
+    if (TimeOut < 0) throw ERangeError();
+    Timer->SetInterval(static_cast<std::uint32_t>(TimeOut));
+    Timer->SetEnabled(true);
+}
+
+void TPowersock::TimerOff() {
+    ReportStatus(LevelTrace, "Timer Off");
+    Timer->SetEnabled(false);
+}
+
+void TPowersock::TimerTriggered(TObject* /*Sender*/) {
+    ReportStatus(LevelTrace, "Timer Triggered");
+    TimerOff();
+    TimedOut = true;
+    AsyncDone = true;
+    Abort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status and errors
+
+void TPowersock::ReportStatus(std::uint8_t level, const std::string& text) {
+    if (level > ReportLevel) return;
+    LastStatus = text;
+    if (Destroying || !OnStatus) return;
+    try {
+        OnStatus(this, LastStatus);
+    } catch (...) {
+    }
+}
+
+void TPowersock::CheckSocketError(std::uint16_t tolerated, std::string& message) {
+    LastErrorNo = net::LastError();
+    if (LastErrorNo != tolerated && LastErrorNo > 10000) {
+        std::string text;
+        LookupErrorMessage(static_cast<std::uint16_t>(LastErrorNo), text);
+        if (OnError) OnError(this, static_cast<std::uint16_t>(LastErrorNo), text);
+        throw ESockError(text);
+    }
+    message.clear();
+}
+
+void TPowersock::LookupErrorMessage(std::uint16_t code, std::string& message) {
+    ReportStatus(LevelTrace, "Looking Up Error Message" + message);
+    message.clear();
+    if (code == 0) return;
+    const auto* found = std::find_if(std::begin(ErrorTable), std::end(ErrorTable),
+                                     [code](const ErrorText& entry) { return entry.code == code; });
+    if (found != std::end(ErrorTable)) message = std::to_string(code) + ":" + found->text;
+    else message = "Unknown Error No. " + std::to_string(code);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data I/O
+
+void TPowersock::RaiseIfCanceled(const char* message) {
+    if (!Canceled) return;
+    Canceled = false;
+    throw EAbortError(message);
+}
+
+// Sends every byte of data unless cancelled. A full socket buffer is waited out through the
+// message queue, so the time-out and Cancel reach a send to a peer that has stopped reading.
+// Each round's result goes to afterSend (bytes sent, or 0 for nothing).
+void TPowersock::SendAll(const char* data, int length, bool processMessages,
+                         const std::function<void(int)>& afterSend) {
+    int remaining = length;
+    do {
+        const int sent = net::Send(SocketHandle, data + (length - remaining), remaining);
+        if (sent == 0) break;
+        if (sent > 0) {
+            remaining -= sent;
+            if (afterSend) afterSend(sent);
+            if (processMessages) platform::ProcessMessages();
+            continue;
+        }
+        std::string message;
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+        writable_ = false;
+        net::NotifyWhenWritable(SocketHandle);
+        WaitFor([this] { return writable_ || Canceled; });
+    } while (remaining > 0 && !Canceled);
+}
+
+void TPowersock::SendBuffer(const char* buffer, std::uint16_t length) {
+    ReportStatus(LevelSocketAction, "Sending Buffer");
+    TimerOn();
+    Finally timerOff([this] { TimerOff(); });
+    if (!Canceled) {
+        int count = length;
+        if (count == 0) {
+            const void* end = std::memchr(buffer, '\0', MaxPiece);
+            if (end == nullptr) throw ERangeError();
+            count = static_cast<int>(static_cast<const char*>(end) - buffer);
+        }
+        SendAll(buffer, count, false, nullptr);
+    }
+    RaiseIfCanceled("Socket send aborted");
+}
+
+void TPowersock::Write(const std::string& text) {
+    ReportStatus(LevelTrace, "Write");
+    const std::size_t count = std::min<std::size_t>(text.size(), MaxPiece);
+    std::memcpy(IOBuffer.data(), text.data(), count);
+    IOBuffer[count] = '\0';
+    SendBuffer(IOBuffer.data(), 0);
+}
+
+void TPowersock::Writeln(const std::string& text) {
+    ReportStatus(LevelTrace, "Writeln");
+    Write(text + "\r\n");
+}
+
+std::string TPowersock::Read(std::uint16_t count) {
+    ReportStatus(LevelTrace, "Read( " + std::to_string(count) + " )");
+    int wanted = count;
+    if (wanted == 0) {
+        const int peeked = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, true);
+        if (peeked < 0) {
+            std::string message;
+            CheckSocketError(net::WSAEWOULDBLOCK, message);
+        } else if (peeked == MaxPiece) {
+            throw ERangeError();
+        } else {
+            wanted = peeked;
+        }
+    } else {
+        do {
+            const int peeked = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, true);
+            if (peeked >= wanted) break;
+            if (peeked == 0) return {};
+            if (peeked < 0) {
+                std::string message;
+                CheckSocketError(net::WSAEWOULDBLOCK, message);
+            } else if (net::PeerHasClosed(SocketHandle)) {
+                wanted = peeked;  // no more will come: what is there is the answer
+                break;
+            }
+            Pump(true);
+        } while (!Canceled);
+    }
+    RaiseIfCanceled("Socket send aborted");
+    if (wanted == 0) return {};
+    const int taken = net::Receive(SocketHandle, IOBuffer.data(), wanted, false);
+    return std::string(IOBuffer.data(), static_cast<std::size_t>(std::max(taken, 0)));
+}
+
+std::string TPowersock::ReadLn() {
+    ReportStatus(LevelTrace, "ReadLn");
+    int taken = 0;
+    std::string line;
+    TimerOn();
+    Finally timerOff([this] { TimerOff(); });
+    int lineEnd = -1;
+    bool notConnected = false;
+    do {
+        const int space = std::min(IOBufferSize - taken, MaxPiece);
+        if (space == 0) throw ESockError("Socket readln line too long");
+        const int peeked = net::Receive(SocketHandle, IOBuffer.data() + taken, space, true);
+        if (peeked == 0) return {};
+        if (peeked < 0) {
+            LastErrorNo = net::LastError();
+            if (LastErrorNo == net::WSAENOTCONN) {
+                notConnected = true;
+                break;
+            }
+            std::string message;
+            CheckSocketError(net::WSAEWOULDBLOCK, message);
+            Pump(true);
+            continue;
+        }
+        // The part taken before holds no line end: search only what is new.
+        const void* found = std::memchr(IOBuffer.data() + taken, '\n', static_cast<std::size_t>(peeked));
+        if (found != nullptr) {
+            lineEnd = static_cast<int>(static_cast<const char*>(found) - IOBuffer.data());
+            break;
+        }
+        const int got = net::Receive(SocketHandle, IOBuffer.data() + taken, peeked, false);
+        if (got > 0) {
+            line.append(IOBuffer.data() + taken, static_cast<std::size_t>(got));
+            taken += got;
+        }
+        Pump(false);
+    } while (!Canceled);
+    RaiseIfCanceled("Socket readln aborted");
+    if (notConnected || lineEnd < 0) return {};
+    int rest = lineEnd + 1 - taken;
+    while (rest > 0) {  // the bytes were peeked, so they are there to take
+        const int got = net::Receive(SocketHandle, IOBuffer.data() + taken, rest, false);
+        if (got <= 0) throw ESockError("Socket readln lost its line");
+        line.append(IOBuffer.data() + taken, static_cast<std::size_t>(got));
+        taken += got;
+        rest -= got;
+    }
+    return line;
+}
+
+std::string TPowersock::Transaction(const std::string& command) {
+    ReportStatus(LevelTrace, "Transaction");
+    ReplyNumber = 0;
+    Writeln(command);
+    LastReply = ReadLn();
+    if (!LastReply.empty()) {
+        ReportStatus(LevelProtocol, LastReply);
+        std::size_t digits = 0;
+        while (digits < LastReply.size() && digits < 10 && LastReply[digits] >= '0' && LastReply[digits] <= '9')
+            ++digits;
+        if (digits > 0) {
+            long long value = std::stoll(LastReply.substr(0, digits));
+            if (value > 2147483647LL) value = 0;
+            if (value > 32767) throw ERangeError();
+            ReplyNumber = static_cast<std::int16_t>(value);
+        }
+    }
+    return LastReply;
+}
+
+void TPowersock::SendFile(const std::string& fileName) {
+    ReportStatus(LevelTrace, "SendFile");
+    platform::FileStream file(fileName, platform::FileStream::Mode::Read);
+    const auto packetSent = [this](int sent) {
+        BytesSent += sent;
+        if (OnPacketSent) OnPacketSent(this);
+    };
+    do {
+        if (!Canceled) {
+            const std::size_t got = file.Read(IOBuffer.data(), MaxPiece);
+            if (got == 0 && file.Position() < file.Size())
+                throw Exception("Read error on file \"" + fileName + "\"");
+            SendAll(IOBuffer.data(), static_cast<int>(got), true, packetSent);
+        }
+    } while (file.Position() < file.Size() && !Canceled);
+    RaiseIfCanceled("Socket send aborted");
+}
+
+// Takes what the peer sends, piece by piece, until it closes; each piece goes to store.
+// Returns when the peer closes or the connection is gone; cancelling ends the loop too.
+void TPowersock::Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store) {
+    while (!Canceled && wantMore()) {
+        const int got = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, false);
+        if (got == 0) break;
+        if (got > 0) {
+            store(got);
+            BytesRecvd += got;
+            if (OnPacketRecvd) OnPacketRecvd(this);
+            TimerOn();
+        } else {
+            LastErrorNo = net::LastError();
+            if (LastErrorNo == net::WSAENOTCONN) break;
+            std::string message;
+            CheckSocketError(net::WSAEWOULDBLOCK, message);
+        }
+        Pump(got < 0);
+    }
+}
+
+void TPowersock::CaptureFile(const std::string& fileName) {
+    ReportStatus(LevelTrace, "CaptureFile");
+    BytesRecvd = 0;
+    TimerOn();
+    Finally timerOff([this] { TimerOff(); });
+    platform::FileStream file(fileName, platform::FileStream::Mode::Create);
+    Capture([] { return true; },
+            [&](int got) { file.Write(IOBuffer.data(), static_cast<std::size_t>(got)); });
+    RaiseIfCanceled("Socket send aborted");
+}
+
+void TPowersock::CaptureString(std::string& text, std::int64_t size) {
+    ReportStatus(LevelTrace, "Capture String");
+    text.clear();
+    BytesRecvd = 0;
+    TimerOn();
+    Finally timerOff([this] { TimerOff(); });
+    Capture([&] { return size == -1 || static_cast<std::int64_t>(text.size()) < size; },
+            [&](int got) { text.append(IOBuffer.data(), static_cast<std::size_t>(got)); });
+    RaiseIfCanceled("Socket capture aborted");
+}
+
+void TPowersock::ClearInput() {
+    ReportStatus(LevelTrace, "Clearing Input");
+    std::vector<char> scratch(MaxPiece);
+    net::Receive(SocketHandle, scratch.data(), MaxPiece, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listening data socket
+
+void TPowersock::Listen(bool WaitForAccept) {
+    ReportStatus(LevelTrace, "Listening");
+    if (Port < 0 || Port > 65535) throw ERangeError();
+    RemoteAddress = net::SocketAddress{net::InetAddr("0.0.0.0"), static_cast<std::uint16_t>(Port)};
+    AsyncDone = false;
+    std::string message;
+    if (net::Bind(SocketHandle, RemoteAddress) == net::SocketError)
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+    net::AsyncSelect(SocketHandle, SocketWindow, WaitForAccept ? WM_HOSTLOOKUP : WM_SOCKET, net::FD_ACCEPT);
+    if (net::Listen(SocketHandle, 1) == net::SocketError) CheckSocketError(net::WSAEWOULDBLOCK, message);
+}
+
+net::Socket TPowersock::Accept() {
+    ReportStatus(LevelSocketAction, "Accepting");
+    TimerOn();
+    {
+        Finally timerOff([this] { TimerOff(); });
+        WaitFor([this] { return AsyncDone || Canceled; });
+    }
+    if (Canceled) throw ESockError("Accepting Canceled");
+    if (!Succeeded) throw ESockError("Error creating Data Connection");
+    net::SocketAddress peer;
+    const net::Socket accepted = net::Accept(SocketHandle, &peer);
+    if (accepted == net::InvalidSocket) {
+        std::string message;
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+        throw ESockError("Error creating Data Connection");
+    }
+    net::AsyncSelect(accepted, SocketWindow, WM_SOCKET, SocketEventMask);
+    RemoteAddress = peer;
+    if (Canceled) {
+        net::CloseSocket(accepted);
+        RaiseIfCanceled("Socket send aborted");
+    }
+    return accepted;
+}
+
+std::string TPowersock::GetLocalAddress() {
+    net::SocketAddress local;
+    net::GetSockName(SocketHandle, local);
+    std::string text = net::InetNtoa(local.address);
+    int dots = 0;
+    for (char& c : text) {
+        if (c == '.' && dots < 3) {
+            c = ',';
+            ++dots;
+        }
+    }
+    return text;
+}
+
+std::string TPowersock::GetPortString() {
+    net::SocketAddress local;
+    net::GetSockName(SocketHandle, local);
+    return "," + std::to_string(local.port >> 8) + "," + std::to_string(local.port & 0xFF);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Unit helpers
+
+std::string NthWord(const std::string& text, char delimiter, int n) {
+    std::string word;
+    if (n <= 0) return word;
+    int delimiters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsLeadByte(c) && i + 1 < text.size()) {
+            if (delimiters == n - 1) word.append(text, i, 2);
+            ++i;
+            continue;
+        }
+        if (c == delimiter) {
+            if (++delimiters == n) break;
+        } else if (delimiters == n - 1) {
+            word += c;
+        }
+    }
+    return word;
+}
+
+int NthPos(const std::string& text, char ch, int n) {
+    int found = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsLeadByte(text[i]) && i + 1 < text.size()) {
+            ++i;
+            continue;
+        }
+        if (text[i] == ch && ++found == n) return static_cast<int>(i) + 1;
+    }
+    return static_cast<int>(text.size()) + 1;
+}
+
+}  // namespace psock

@@ -1,0 +1,53 @@
+#include "platform/file_stream.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/cp932.h"
+#include "platform/runtime.h"
+
+namespace platform {
+
+FileStream::FileStream(const std::string& cp932Path, Mode mode) : path_(cp932Path) {
+    const std::string native = NativePath(cp932Path);
+    if (mode == Mode::Read) {
+        struct stat info {};
+        // A folder opens under fopen on Linux but is no file to read.
+        if (::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
+        else file_ = std::fopen(native.c_str(), "rb");
+        if (file_ == nullptr)
+            throw EFOpenError("Cannot open file \"" + cp932Path + "\". " + std::strerror(errno));
+    } else {
+        file_ = std::fopen(native.c_str(), "wb");
+        if (file_ == nullptr)
+            throw EFCreateError("Cannot create file \"" + cp932Path + "\". " + std::strerror(errno));
+    }
+}
+
+FileStream::~FileStream() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+std::size_t FileStream::Read(char* buffer, std::size_t count) {
+    std::size_t got = std::fread(buffer, 1, count, file_);
+    position_ += static_cast<std::int64_t>(got);
+    return got;
+}
+
+void FileStream::Write(const char* data, std::size_t count) {
+    if (count == 0) return;
+    std::size_t put = std::fwrite(data, 1, count, file_);
+    position_ += static_cast<std::int64_t>(put);
+    if (put != count || std::fflush(file_) != 0)
+        throw Exception("Stream write error on \"" + path_ + "\": " + std::strerror(errno));
+}
+
+std::int64_t FileStream::Size() const {
+    struct stat info {};
+    if (::fstat(::fileno(file_), &info) != 0) return 0;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+}  // namespace platform

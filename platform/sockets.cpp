@@ -1,0 +1,512 @@
+#include "platform/sockets.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <asio.hpp>
+#include <atomic>
+#include <cerrno>
+#include <future>
+#include <memory>
+#include <thread>
+#include <unordered_map>
+
+// Socket events are watched on a thread of their own, where Asio waits on every socket at once;
+// what it sees is posted to the GUI thread's message queue. The socket calls themselves run on
+// the calling (GUI) thread, on the plain descriptors. Asio objects are touched only by the
+// watching thread.
+//
+// Read events are posted once and armed again by the next receive, with a threshold of one byte
+// more than that receive saw waiting: a reader that peeked at part of a line is told when more
+// arrives, and is not woken again and again for the bytes it has already seen.
+
+namespace platform::net {
+namespace {
+
+thread_local int lastError = 0;
+
+int Fail(int code) {
+    lastError = code;
+    return SocketError;
+}
+int FailWithErrno() { return Fail(ErrorFromErrno(errno)); }
+
+int Fd(Socket socket) { return static_cast<int>(socket); }
+
+bool IsListening(int fd) {
+    int listening = 0;
+    socklen_t length = sizeof listening;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) == 0 && listening != 0;
+}
+
+bool IsConnected(int fd) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+}
+
+// The watching thread's record of one selected socket.
+struct Watch {
+    Watch(asio::io_context& io, int descriptorFd) : descriptor(io, descriptorFd), fd(descriptorFd) {}
+    asio::posix::stream_descriptor descriptor;
+    int fd;
+    WindowHandle window = 0;
+    std::uint32_t message = 0;
+    std::uint16_t mask = 0;
+    std::uint64_t source = 0;
+    std::uint64_t generation = 0;  // a new selection makes earlier waits stale
+    bool readArmed = false;
+    bool closePosted = false;
+};
+using WatchPtr = std::shared_ptr<Watch>;
+
+class Watcher {
+public:
+    Watcher() : guard_(asio::make_work_guard(io_)) {
+        NewMessageSource();  // the queue must outlive this thread's last post
+        thread_ = std::thread([this] { io_.run(); });
+    }
+    ~Watcher() {
+        guard_.reset();
+        io_.stop();
+        thread_.join();
+    }
+
+    template <class Work>
+    void Post(Work work) {
+        asio::post(io_, std::move(work));
+    }
+    // Runs the work on the watching thread and waits for it.
+    template <class Work>
+    void Run(Work work) {
+        std::promise<void> done;
+        asio::post(io_, [&] {
+            work();
+            done.set_value();
+        });
+        done.get_future().wait();
+    }
+
+    asio::io_context& Io() { return io_; }
+    WatchPtr Find(int fd) {
+        auto found = watches_.find(fd);
+        return found == watches_.end() ? nullptr : found->second;
+    }
+    WatchPtr FindOrAdd(int fd) {
+        WatchPtr& watch = watches_[fd];
+        if (!watch) watch = std::make_shared<Watch>(io_, fd);
+        return watch;
+    }
+    void Remove(int fd) { watches_.erase(fd); }
+
+private:
+    asio::io_context io_;
+    asio::executor_work_guard<asio::io_context::executor_type> guard_;
+    std::unordered_map<int, WatchPtr> watches_;  // watching thread only
+    std::thread thread_;
+};
+
+Watcher& TheWatcher() {
+    static Watcher watcher;
+    return watcher;
+}
+
+// GUI-side: the message source of every selected socket, to purge its messages when it closes.
+std::unordered_map<Socket, std::uint64_t>& SelectedSockets() {
+    static std::unordered_map<Socket, std::uint64_t> selected;
+    return selected;
+}
+
+void PostEvent(const Watch& watch, std::uint16_t event, int error, bool always = false) {
+    if (!always && (watch.mask & event) == 0) return;
+    PostMessage(Message{watch.window, watch.message,
+                        static_cast<std::uintptr_t>(watch.fd),
+                        MakeLParam(event, static_cast<std::uint16_t>(error)), 0, watch.source});
+}
+
+void ArmRead(const WatchPtr& watch, int threshold);
+
+void OnReadable(const WatchPtr& watch) {
+    const int fd = watch->fd;
+    if (IsListening(fd)) {
+        PostEvent(*watch, FD_ACCEPT, 0);  // armed again by Accept
+        return;
+    }
+    char byte;
+    const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        PostEvent(*watch, FD_READ, 0);  // armed again by the next receive
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        ArmRead(watch, 1);
+        return;
+    }
+    if (n < 0 && errno == ENOTCONN) return;
+    watch->closePosted = true;
+    PostEvent(*watch, FD_CLOSE, n == 0 ? 0 : ErrorFromErrno(errno));
+}
+
+void ArmRead(const WatchPtr& watch, int threshold) {
+    if (watch->closePosted || (watch->mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0) return;
+    const int fd = watch->fd;
+    const bool listening = IsListening(fd);
+    if (!listening && !IsConnected(fd)) return;  // an idle socket has nothing to tell
+    if (!listening) ::setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &threshold, sizeof threshold);
+    if (watch->readArmed) return;  // the wait under way sees the new threshold
+    watch->readArmed = true;
+    watch->descriptor.async_wait(asio::posix::descriptor_base::wait_read,
+                                 [watch, generation = watch->generation](const asio::error_code& ec) {
+                                     if (generation != watch->generation) return;
+                                     watch->readArmed = false;
+                                     if (!ec) OnReadable(watch);
+                                 });
+}
+
+void ArmConnect(const WatchPtr& watch) {
+    watch->descriptor.async_wait(
+        asio::posix::descriptor_base::wait_write,
+        [watch, generation = watch->generation](const asio::error_code& ec) {
+            if (ec || generation != watch->generation) return;
+            int error = 0;
+            socklen_t length = sizeof error;
+            ::getsockopt(watch->fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            PostEvent(*watch, FD_CONNECT, error == 0 ? 0 : ErrorFromErrno(error));
+            if (error == 0) ArmRead(watch, 1);
+        });
+}
+
+// Asks the watching thread to do something with a socket's watch, if it has one.
+template <class Work>
+void WithWatch(Socket socket, Work work) {
+    if (!SelectedSockets().contains(socket)) return;
+    TheWatcher().Post([fd = Fd(socket), work] {
+        if (WatchPtr watch = TheWatcher().Find(fd)) work(watch);
+    });
+}
+
+// Errors a non-blocking connect reports later, through the connect event, on other systems.
+bool IsConnectOutcome(int error) {
+    return error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH ||
+           error == ETIMEDOUT || error == ECONNRESET;
+}
+
+sockaddr_in ToSockaddr(const SocketAddress& address) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(address.port);
+    result.sin_addr.s_addr = address.address;
+    return result;
+}
+
+SocketAddress FromSockaddr(const sockaddr_in& address) {
+    return SocketAddress{address.sin_addr.s_addr, ntohs(address.sin_port)};
+}
+
+int HostErrorFrom(const asio::error_code& ec) {
+    if (ec == asio::error::host_not_found_try_again) return WSATRY_AGAIN;
+    if (ec == asio::error::no_recovery) return WSANO_RECOVERY;
+    if (ec == asio::error::no_data) return WSANO_DATA;
+    return WSAHOST_NOT_FOUND;
+}
+
+std::atomic<int> startupCount{0};
+
+}  // namespace
+
+int ErrorFromErrno(int errnoValue) {
+    switch (errnoValue) {
+        case 0: return 0;
+        case EINTR: return WSAEINTR;
+        case EBADF: return WSAENOTSOCK;
+        case EACCES: case EPERM: return WSAEACCES;
+        case EFAULT: return WSAEFAULT;
+        case EINVAL: return WSAEINVAL;
+        case EMFILE: case ENFILE: return WSAEMFILE;
+        case EAGAIN: return WSAEWOULDBLOCK;
+        case EINPROGRESS: return WSAEWOULDBLOCK;
+        case EALREADY: return WSAEALREADY;
+        case ENOTSOCK: return WSAENOTSOCK;
+        case EDESTADDRREQ: return WSAEDESTADDRREQ;
+        case EMSGSIZE: return WSAEMSGSIZE;
+        case EPROTOTYPE: return WSAEPROTOTYPE;
+        case ENOPROTOOPT: return WSAENOPROTOOPT;
+        case EPROTONOSUPPORT: return WSAEPROTONOSUPPORT;
+        case ESOCKTNOSUPPORT: return WSAESOCKTNOSUPPORT;
+        case EOPNOTSUPP: return WSAEOPNOTSUPP;
+        case EPFNOSUPPORT: return WSAEPFNOSUPPORT;
+        case EAFNOSUPPORT: return WSAEAFNOSUPPORT;
+        case EADDRINUSE: return WSAEADDRINUSE;
+        case EADDRNOTAVAIL: return WSAEADDRNOTAVAIL;
+        case ENETDOWN: return WSAENETDOWN;
+        case ENETUNREACH: return WSAENETUNREACH;
+        case ENETRESET: return WSAENETRESET;
+        case ECONNABORTED: return WSAECONNABORTED;
+        case ECONNRESET: return WSAECONNRESET;
+        case EPIPE: return WSAECONNRESET;  // the peer went away under a send
+        case ENOBUFS: case ENOMEM: return WSAENOBUFS;
+        case EISCONN: return WSAEISCONN;
+        case ENOTCONN: return WSAENOTCONN;
+        case ESHUTDOWN: return WSAESHUTDOWN;
+        case ETOOMANYREFS: return WSAETOOMANYREFS;
+        case ETIMEDOUT: return WSAETIMEDOUT;
+        case ECONNREFUSED: return WSAECONNREFUSED;
+        case ELOOP: return WSAELOOP;
+        case ENAMETOOLONG: return WSAENAMETOOLONG;
+        case EHOSTDOWN: return WSAEHOSTDOWN;
+        case EHOSTUNREACH: return WSAEHOSTUNREACH;
+        case ENOTEMPTY: return WSAENOTEMPTY;
+        case EUSERS: return WSAEUSERS;
+        case EDQUOT: return WSAEDQUOT;
+        case ESTALE: return WSAESTALE;
+        case EREMOTE: return WSAEREMOTE;
+        default: return WSAEINVAL;
+    }
+}
+
+int LastError() { return lastError; }
+void SetLastError(int code) { lastError = code; }
+
+int Startup(std::uint16_t /*version*/, StartupInfo& info) {
+    TheWatcher();
+    ++startupCount;
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    info.version = 0x0101;
+    info.highVersion = 0x0202;
+    info.description = "Milte Post sockets on Asio " + std::to_string(ASIO_VERSION / 100000) + "." +
+                       std::to_string(ASIO_VERSION / 100 % 1000) + "." +
+                       std::to_string(ASIO_VERSION % 100);
+    info.systemStatus = "Running";
+    info.maxSockets = static_cast<std::uint16_t>(std::min<rlim_t>(files.rlim_cur, 65535));
+    info.maxUdpDatagram = 65467;
+    return 0;
+}
+
+int Cleanup() {
+    if (startupCount == 0) return Fail(WSANOTINITIALISED);
+    --startupCount;
+    return 0;
+}
+
+Socket CreateStreamSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        FailWithErrno();
+        return InvalidSocket;
+    }
+    if (fd >= InvalidSocket) {  // handles are 16 bits wide
+        ::close(fd);
+        Fail(WSAEMFILE);
+        return InvalidSocket;
+    }
+    return static_cast<Socket>(fd);
+}
+
+int SetLingerZero(Socket socket) {
+    linger option{1, 0};
+    if (::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option) != 0)
+        return FailWithErrno();
+    return 0;
+}
+
+int Connect(Socket socket, const SocketAddress& peer) {
+    const sockaddr_in address = ToSockaddr(peer);
+    const bool selected = SelectedSockets().contains(socket);
+    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        WithWatch(socket, [](const WatchPtr& watch) {
+            PostEvent(*watch, FD_CONNECT, 0);
+            ArmRead(watch, 1);
+        });
+        return 0;
+    }
+    const int error = errno;
+    if (selected && error == EINPROGRESS) {
+        WithWatch(socket, [](const WatchPtr& watch) { ArmConnect(watch); });
+        return Fail(WSAEWOULDBLOCK);
+    }
+    if (selected && IsConnectOutcome(error)) {
+        WithWatch(socket, [code = ErrorFromErrno(error)](const WatchPtr& watch) {
+            PostEvent(*watch, FD_CONNECT, code);
+        });
+        return Fail(WSAEWOULDBLOCK);
+    }
+    return Fail(ErrorFromErrno(error));
+}
+
+int Send(Socket socket, const char* data, int length) {
+    const ssize_t sent = ::send(Fd(socket), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0) return FailWithErrno();
+    return static_cast<int>(sent);
+}
+
+int Receive(Socket socket, char* buffer, int length, bool peek) {
+    const ssize_t got = ::recv(Fd(socket), buffer, static_cast<std::size_t>(length), peek ? MSG_PEEK : 0);
+    const int error = errno;
+    const int seen = (got > 0 && peek) ? static_cast<int>(got) : 0;
+    WithWatch(socket, [threshold = seen + 1](const WatchPtr& watch) { ArmRead(watch, threshold); });
+    if (got < 0) return Fail(ErrorFromErrno(error));
+    return static_cast<int>(got);
+}
+
+int Bind(Socket socket, const SocketAddress& local) {
+    const sockaddr_in address = ToSockaddr(local);
+    if (::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return FailWithErrno();
+    return 0;
+}
+
+int Listen(Socket socket, int backlog) {
+    if (::listen(Fd(socket), backlog) != 0) return FailWithErrno();
+    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch, 1); });
+    return 0;
+}
+
+Socket Accept(Socket socket, SocketAddress* peer) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    const int fd = ::accept4(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+    const int error = errno;
+    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch, 1); });
+    if (fd < 0) {
+        Fail(ErrorFromErrno(error));
+        return InvalidSocket;
+    }
+    if (fd >= InvalidSocket) {
+        ::close(fd);
+        Fail(WSAEMFILE);
+        return InvalidSocket;
+    }
+    if (peer != nullptr) *peer = FromSockaddr(address);
+    return static_cast<Socket>(fd);
+}
+
+int GetSockName(Socket socket, SocketAddress& local) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return FailWithErrno();
+    local = FromSockaddr(address);
+    return 0;
+}
+
+int GetPeerName(Socket socket, SocketAddress& peer) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return FailWithErrno();
+    peer = FromSockaddr(address);
+    return 0;
+}
+
+int CloseSocket(Socket socket) {
+    auto& selected = SelectedSockets();
+    auto found = selected.find(socket);
+    if (found == selected.end()) {
+        if (::close(Fd(socket)) != 0) return FailWithErrno();
+        return 0;
+    }
+    PurgeMessages(found->second);
+    selected.erase(found);
+    int error = 0;
+    TheWatcher().Run([fd = Fd(socket), &error] {
+        WatchPtr watch = TheWatcher().Find(fd);
+        if (!watch) {
+            if (::close(fd) != 0) error = errno;
+            return;
+        }
+        ++watch->generation;
+        asio::error_code ec;
+        watch->descriptor.close(ec);
+        if (ec) error = ec.value();
+        TheWatcher().Remove(fd);
+    });
+    if (error != 0) return Fail(ErrorFromErrno(error));
+    return 0;
+}
+
+bool PeerHasClosed(Socket socket) {
+    pollfd entry{Fd(socket), POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask) {
+    const int fd = Fd(socket);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailWithErrno();
+    std::uint64_t& source = SelectedSockets()[socket];
+    if (source == 0) source = NewMessageSource();
+    TheWatcher().Post([fd, window, message, mask, source = source] {
+        WatchPtr watch = TheWatcher().FindOrAdd(fd);
+        ++watch->generation;
+        asio::error_code ec;
+        watch->descriptor.cancel(ec);
+        watch->readArmed = false;
+        watch->window = window;
+        watch->message = message;
+        watch->mask = mask;
+        watch->source = source;
+        ArmRead(watch, 1);
+    });
+    return 0;
+}
+
+int NotifyWhenWritable(Socket socket) {
+    if (!SelectedSockets().contains(socket)) return Fail(WSAEINVAL);
+    WithWatch(socket, [](const WatchPtr& watch) {
+        watch->descriptor.async_wait(asio::posix::descriptor_base::wait_write,
+                                     [watch, generation = watch->generation](const asio::error_code& ec) {
+                                         if (ec || generation != watch->generation) return;
+                                         PostEvent(*watch, FD_WRITE, 0, true);
+                                     });
+    });
+    return 0;
+}
+
+std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name) {
+    static std::atomic<std::uintptr_t> nextTask{1};
+    const std::uintptr_t task = nextTask++;
+    auto complete = [window, message, task](int error, std::uint32_t address) {
+        PostMessage(Message{window, message, task, MakeLParam(0, static_cast<std::uint16_t>(error)),
+                            address, 0});
+    };
+    if (name.empty()) {
+        complete(WSAHOST_NOT_FOUND, 0);
+        return task;
+    }
+    TheWatcher().Post([name, complete] {
+        auto resolver = std::make_shared<asio::ip::tcp::resolver>(TheWatcher().Io());
+        resolver->async_resolve(
+            asio::ip::tcp::v4(), name, "",
+            [resolver, complete](const asio::error_code& ec, asio::ip::tcp::resolver::results_type results) {
+                if (ec || results.empty()) {
+                    complete(ec ? HostErrorFrom(ec) : WSANO_DATA, 0);
+                    return;
+                }
+                const auto address = results.begin()->endpoint().address().to_v4().to_uint();
+                complete(0, htonl(address));
+            });
+    });
+    return task;
+}
+
+std::uint32_t InetAddr(const std::string& text) {
+    in_addr address{};
+    if (::inet_aton(text.c_str(), &address) == 0) return InaddrNone;
+    return address.s_addr;
+}
+
+std::string InetNtoa(std::uint32_t address) {
+    in_addr value{};
+    value.s_addr = address;
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &value, text, sizeof text);
+    return text;
+}
+
+}  // namespace platform::net
