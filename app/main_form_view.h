@@ -1,0 +1,32 @@
+#pragma once
+// What the main window's logic needs of a window face (Qt, Win32): its controls' state, the
+// message dialog and closing. Texts are CP932; each face converts at its own boundary.
+
+#include <string>
+
+namespace app {
+
+class TMainForm1View {
+public:
+    virtual ~TMainForm1View() = default;
+
+    // Setting a text raises the field's change event when the text changes.
+    virtual std::string Edit1Text() const = 0;
+    virtual void SetEdit1Text(const std::string& cp932Text) = 0;
+    virtual std::string Edit2Text() const = 0;
+    virtual void SetEdit2Text(const std::string& cp932Text) = 0;
+
+    // -1 when nothing is selected; an index outside the list selects nothing.
+    virtual int ComboBox1ItemIndex() const = 0;
+    virtual void SetComboBox1ItemIndex(int index) = 0;
+    virtual std::string ComboBox1Text() const = 0;
+
+    virtual void SetButton1Enabled(bool enabled) = 0;
+
+    // The modal message dialog; returns when the user has dismissed it.
+    virtual void ShowMessage(const std::string& cp932Text) = 0;
+    // Asks the window to close, which ends the program.
+    virtual void Close() = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,31 @@
+// milte-post: drop a file on the icon to send it to a mobile phone; start it alone to set the
+// name and the destination.
+
+#include <QApplication>
+#include <QTimer>
+
+#include <exception>
+
+#include "app/dropped_file_check.h"
+#include "app/qt/application_setup.h"
+#include "app/qt/message_dialog.h"
+#include "app/qt/qt_main_form1.h"
+#include "platform/qt/qt_gui_hook.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    try {
+        platform::qt::QtPlatformSetup platformSetup;
+        app::qt::SetUpApplication();
+        app::qt::QtMainForm1 MainForm1(app::DroppedFileFromUtf8(argc > 1 ? argv[1] : nullptr));
+        QObject::connect(&MainForm1, &app::qt::QtMainForm1::Closed, &application, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        QTimer::singleShot(0, &MainForm1, &QWidget::show);
+        QApplication::exec();
+    } catch (const std::exception& failure) {
+        app::qt::ShowFailureDisplay(failure.what(), nullptr);
+    } catch (...) {
+        app::qt::ShowFailureDisplay("", nullptr);
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The message dialog and the failure display, as every part of the program shows them.
+
+#include <QDialog>
+
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace app::qt {
+
+// Modal, centred, sized to its text, captioned with the application title, no icon; one OK
+// button that Enter and Esc press as well. Ctrl+C copies the dialog as text.
+class MessageDialog : public QDialog {
+public:
+    MessageDialog(const std::string& cp932Text, QWidget* parent);
+    QPushButton* OkButton() const { return okButton_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::string text_;  // CP932
+    QPushButton* okButton_;
+};
+
+// Shows the message dialog and waits until it is dismissed.
+void ShowMessageDialog(const std::string& cp932Text, QWidget* parent);
+
+// The failure display: the failure's message (with its full stop), an error icon, one OK button.
+void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent);
+
+}  // namespace app::qt

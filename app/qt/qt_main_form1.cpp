@@ -1,0 +1,181 @@
+#include "app/qt/qt_main_form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+#include <exception>
+#include <utility>
+
+#include "app/build_constants.h"
+#include "app/dialog_texts.h"
+#include "app/qt/message_dialog.h"
+#include "app/qt/qt_text.h"
+#include "app/qt/shape_widget.h"
+#include "platform/runtime.h"
+
+namespace app::qt {
+namespace {
+
+const QColor Grey(0x80, 0x80, 0x80);
+const QString FontFamily = QStringLiteral("ＭＳ Ｐゴシック");
+
+QFont ControlFont(int pixelHeight, bool bold = false, bool underline = false) {
+    QFont font(FontFamily);
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    font.setUnderline(underline);
+    return font;
+}
+
+template <typename Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height, const QFont& font) {
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    control->setFont(font);
+    return control;
+}
+
+void SetTextColour(QWidget* control, const QColor& colour) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    palette.setColor(QPalette::Text, colour);
+    control->setPalette(palette);
+}
+
+// A title that covers the frame line beneath it.
+QLabel* TitleLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAutoFillBackground(true);
+    SetTextColour(label, Grey);
+    return label;
+}
+
+QToolButton* LinkButton(const QString& text, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setText(text);
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::NoFocus);
+    SetTextColour(button, Grey);
+    return button;
+}
+
+}  // namespace
+
+QtMainForm1::QtMainForm1(DroppedFile argument1, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    setAttribute(Qt::WA_QuitOnClose, true);  // a tool window would not end the program otherwise
+    setObjectName("MainForm1");
+    setWindowTitle(ToQString(ApplicationTitle()));
+    setFixedSize(318, 306);
+    setAcceptDrops(false);
+    setFont(ControlFont(12));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    CreateControls();
+    logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
+    BindHandlers();
+}
+
+QtMainForm1::~QtMainForm1() = default;
+
+void QtMainForm1::CreateControls() {
+    Shape2 = Place(new ShapeWidget(Grey, this), "Shape2", 12, 96, 294, 60, font());
+    Label5 = Place(new QLabel(this), "Label5", 16, 216, 290, 60, ControlFont(12));
+    Label5->setText(QStringLiteral(
+        "「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
+        "リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。"));
+    Label5->setWordWrap(true);
+    Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetTextColour(Label5, Grey);
+    Shape1 = Place(new ShapeWidget(Grey, this), "Shape1", 12, 20, 220, 60, font());
+    Label1 = Place(TitleLabel(QStringLiteral(" あなたの名前 "), this), "Label1", 24, 12, 110, 16, ControlFont(16, true));
+    Label2 = Place(TitleLabel(QStringLiteral(" 送信先（携帯） "), this), "Label2", 24, 92, 115, 16, ControlFont(16, true));
+    Label3 = Place(TitleLabel(QStringLiteral("＠"), this), "Label3", 132, 124, 17, 16, ControlFont(16, true));
+    const QFont linkFont = ControlFont(12, false, true);
+    SpeedButton1 = Place(LinkButton(QStringLiteral("info."), this), "SpeedButton1", 288, 2, 28, 24, linkFont);
+    SpeedButton2 = Place(LinkButton(QStringLiteral("サービスの詳細(WEB)"), this), "SpeedButton2", 194, 278, 120, 24, linkFont);
+    SpeedButton3 = Place(LinkButton(QStringLiteral("対応ファイル形式"), this), "SpeedButton3", 4, 278, 120, 24, linkFont);
+
+    ComboBox1 = Place(new QComboBox(this), "ComboBox1", 154, 120, 140, 24, ControlFont(16));
+    ComboBox1->setEditable(false);
+    ComboBox1->setMaxVisibleItems(20);
+    ComboBox1->addItem(QString::fromLatin1(CarrierDomain));
+    Edit1 = Place(new QLineEdit(this), "Edit1", 30, 40, 184, 24, ControlFont(16));
+    Edit2 = Place(new QLineEdit(this), "Edit2", 30, 120, 100, 24, ControlFont(16));
+    Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);  // the local part is typed without conversion
+    for (QLineEdit* edit : {Edit1, Edit2}) edit->setValidator(new Cp932Validator(edit));
+    Button1 = Place(new QPushButton(QStringLiteral("設定保存"), this), "Button1", 98, 172, 120, 25, ControlFont(16));
+    Button1->setEnabled(false);
+    Button1->setAutoDefault(true);  // Enter on the focused button presses it, as Space does
+
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, ComboBox1);
+    setTabOrder(ComboBox1, Button1);
+}
+
+void QtMainForm1::BindHandlers() {
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
+    connect(Edit2, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { RunHandler([this] { logic_->Button1Click(); }); });
+    // The information links (SpeedButton1 to 3) are bound when their handlers join the logic.
+}
+
+void QtMainForm1::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        ShowFailureDisplay(failure.what(), this);
+    }
+}
+
+std::string QtMainForm1::Edit1Text() const { return ToCp932(Edit1->text()); }
+void QtMainForm1::SetEdit1Text(const std::string& cp932Text) { Edit1->setText(ToQString(cp932Text)); }
+std::string QtMainForm1::Edit2Text() const { return ToCp932(Edit2->text()); }
+void QtMainForm1::SetEdit2Text(const std::string& cp932Text) { Edit2->setText(ToQString(cp932Text)); }
+
+int QtMainForm1::ComboBox1ItemIndex() const { return ComboBox1->currentIndex(); }
+
+void QtMainForm1::SetComboBox1ItemIndex(int index) {
+    ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+}
+
+std::string QtMainForm1::ComboBox1Text() const { return ToCp932(ComboBox1->currentText()); }
+void QtMainForm1::SetButton1Enabled(bool enabled) { Button1->setEnabled(enabled); }
+void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
+
+void QtMainForm1::Close() {
+    closeRequested_ = true;
+    close();
+}
+
+void QtMainForm1::setVisible(bool visible) {
+    if (visible && !shown_) {
+        shown_ = true;
+        RunHandler([this] { logic_->FormShow(); });
+        if (closeRequested_) return;
+        CentreOnScreen();
+    }
+    QWidget::setVisible(visible);
+}
+
+void QtMainForm1::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    emit Closed();
+}
+
+void QtMainForm1::CentreOnScreen() {
+    if (QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
+}
+
+}  // namespace app::qt

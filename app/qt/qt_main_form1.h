@@ -1,0 +1,78 @@
+#pragma once
+// The main window's Qt face: the controls at their pixel places, forwarding their events to the
+// window logic TMainForm1 and showing what it asks for.
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "app/main_form1.h"
+#include "app/main_form_view.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace app::qt {
+
+class ShapeWidget;
+
+class QtMainForm1 : public QWidget, public TMainForm1View {
+    Q_OBJECT
+public:
+    explicit QtMainForm1(DroppedFile argument1, QWidget* parent = nullptr);
+    ~QtMainForm1() override;
+
+    // TMainForm1View
+    std::string Edit1Text() const override;
+    void SetEdit1Text(const std::string& cp932Text) override;
+    std::string Edit2Text() const override;
+    void SetEdit2Text(const std::string& cp932Text) override;
+    int ComboBox1ItemIndex() const override;
+    void SetComboBox1ItemIndex(int index) override;
+    std::string ComboBox1Text() const override;
+    void SetButton1Enabled(bool enabled) override;
+    void ShowMessage(const std::string& cp932Text) override;
+    void Close() override;
+
+    // The first show runs FormShow before the window reaches the screen; a close requested
+    // there keeps it off the screen.
+    void setVisible(bool visible) override;
+
+signals:
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void BindHandlers();
+    // A failure escaping a handler goes to the failure display; the window goes on.
+    void RunHandler(const std::function<void()>& handler);
+    void CentreOnScreen();
+
+    // Controls in layout order: painted items first, then those that take input.
+    ShapeWidget* Shape2 = nullptr;
+    QLabel* Label5 = nullptr;
+    ShapeWidget* Shape1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    std::unique_ptr<TMainForm1> logic_;
+    bool shown_ = false;
+    bool closeRequested_ = false;
+};
+
+}  // namespace app::qt

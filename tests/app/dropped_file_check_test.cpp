@@ -1,0 +1,112 @@
+#include "app/dropped_file_check.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "app/file_name_parts.h"
+#include "platform/cp932.h"
+#include "temp_folder.h"
+
+namespace {
+
+using app::CheckDroppedFile;
+using app::DropCheck;
+using app::DroppedFile;
+
+const std::string NotSupported = platform::Cp932("形式のファイルは非対応です。");
+const std::string TooLarge = platform::Cp932("送信できるファイルは最大 5MB までです。");
+const std::string Unsendable = platform::Cp932("ファイル名かフォルダ名に送信できない文字が含まれています。");
+
+class DroppedFileCheck : public ::testing::Test {
+protected:
+    // A file of the given size (sparse), named in UTF-8; returns its path as argument 1.
+    DroppedFile MakeFile(const std::string& utf8Name, std::uintmax_t size = 10) {
+        const auto path = folder_.Path() / utf8Name;
+        std::ofstream(path).put('x');
+        std::filesystem::resize_file(path, size);
+        return app::DroppedFileFromUtf8(path.c_str());
+    }
+
+    DropCheck Check(const DroppedFile& file, const std::string& destination = "user") {
+        return CheckDroppedFile(file, destination, [this](const std::string& text) { messages_.push_back(text); });
+    }
+
+    TempFolder folder_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(DroppedFileCheck, AcceptsTheListedExtensionsInExactlyLowerOrUpperCase) {
+    for (const char* name : {"photo.JPG", "photo.jpg", "photo.jpeg", "figure.neps", "scan.TIFF", "a.b.pdf"})
+        EXPECT_EQ(Check(MakeFile(name)), DropCheck::Accepted) << name;
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(DroppedFileCheck, RefusesOtherExtensionsNamingThem) {
+    EXPECT_EQ(Check(MakeFile("photo.Jpg")), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("figure.eps")), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("archive.tar.gz")), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("photo.jpg ")), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("README")), DropCheck::Refused);
+    EXPECT_EQ(messages_, (std::vector<std::string>{".Jpg" + NotSupported, ".eps" + NotSupported,
+                                                   ".gz" + NotSupported, ".jpg " + NotSupported, NotSupported}));
+}
+
+TEST_F(DroppedFileCheck, ADotInAFolderNameIsNoExtension) {
+    std::filesystem::create_directory(folder_.Path() / "dir.jpg");
+    EXPECT_EQ(Check(MakeFile("dir.jpg/file")), DropCheck::Refused);
+    EXPECT_EQ(messages_, std::vector<std::string>{NotSupported});
+}
+
+TEST_F(DroppedFileCheck, TheLimitIsFiveMillionBytes) {
+    EXPECT_EQ(Check(MakeFile("exact.png", 5'000'000)), DropCheck::Accepted);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(Check(MakeFile("over.png", 5'000'001)), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("huge.png", 3'000'000'000)), DropCheck::Refused);  // beyond 32 bits
+    EXPECT_EQ(messages_, (std::vector<std::string>{TooLarge, TooLarge}));
+}
+
+TEST_F(DroppedFileCheck, BothReasonsAreToldInOrder) {
+    EXPECT_EQ(Check(MakeFile("big.zip", 6'000'000)), DropCheck::Refused);
+    EXPECT_EQ(messages_, (std::vector<std::string>{".zip" + NotSupported, TooLarge}));
+}
+
+TEST_F(DroppedFileCheck, IgnoresSilentlyWhatCannotBeSent) {
+    EXPECT_EQ(Check(MakeFile("photo.jpg"), ""), DropCheck::Ignored);  // no destination set yet
+    std::filesystem::create_directory(folder_.Path() / "folder.jpg");
+    EXPECT_EQ(Check(app::DroppedFileFromUtf8((folder_.Path() / "folder.jpg").c_str())), DropCheck::Ignored);
+    EXPECT_EQ(Check(app::DroppedFileFromUtf8((folder_.Path() / "missing.jpg").c_str())), DropCheck::Ignored);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(DroppedFileCheck, JapaneseNamesKeepNameAndExtension) {
+    DroppedFile file = MakeFile("表示.jpg", 100);
+    EXPECT_TRUE(file.fitsCp932);
+    EXPECT_EQ(app::ExtractFileName(file.cp932Path), platform::Cp932("表示.jpg"));
+    EXPECT_EQ(Check(file), DropCheck::Accepted);
+}
+
+TEST_F(DroppedFileCheck, RefusesNamesThatCannotTravel) {
+    // A line feed would split the FTP command; an emoji has no CP932 form.
+    EXPECT_EQ(Check(MakeFile("two\nlines.jpg")), DropCheck::Refused);
+    DroppedFile emoji = MakeFile("smile\xF0\x9F\x98\x80.jpg");
+    EXPECT_FALSE(emoji.fitsCp932);
+    EXPECT_EQ(Check(emoji), DropCheck::Refused);
+    EXPECT_EQ(Check(emoji, ""), DropCheck::Ignored);
+    EXPECT_EQ(messages_, (std::vector<std::string>{Unsendable, Unsendable}));
+}
+
+TEST(FileNameParts, SeparatorsInsideDoubleByteCharactersDoNotCount) {
+    const std::string path = "C:\\dir\\" + platform::Cp932("表.jpg");  // 表 is 0x95 0x5C
+    EXPECT_EQ(app::LastDelimiter("\\:", path), 6u);
+    EXPECT_EQ(app::LastDelimiter("\\:.", "C:\\dir.jpg\\file"), 10u);
+    EXPECT_EQ(app::LastDelimiter("\\:", "file"), std::string::npos);
+    EXPECT_EQ(app::ExtractFileName("/tmp/a.b/c.d.png"), "c.d.png");
+    EXPECT_EQ(app::ExtractFileExt("/tmp/a.b/c.d.png"), ".png");
+    EXPECT_EQ(app::ExtractFileExt("/tmp/a.b/c"), "");
+    EXPECT_EQ(app::DroppedFileFromUtf8(nullptr).cp932Path, "");
+    EXPECT_EQ(app::DroppedFileFromUtf8("").cp932Path, "");
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+// The Qt main window in-process: layout, focus, the enable rule, the settings store and the
+// dialogs, with the user's answers given to every modal dialog as it opens.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/build_constants.h"
+#include "app/qt/message_dialog.h"
+#include "app/qt/qt_main_form1.h"
+#include "platform/cp932.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "temp_folder.h"
+
+namespace {
+
+using app::qt::MessageDialog;
+using app::qt::QtMainForm1;
+using Log = std::vector<std::string>;  // "beep", "message: <text>", "failure: <text>" (UTF-8)
+
+const std::string Confirmation =
+    "message: 設定を記憶しました。\n\n次回からアイコン(EXE)にファイルをドラッグ＆ドロップするだけで携帯電話に自動送信されます。\n"
+    "設定をやり直す場合はファイルをドラッグ＆ドロップせずに アイコン(EXE)を単体で起動させてください。";
+
+// Answers every modal dialog as it opens: notes it in the log, then replies (by default: OK).
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(Log& log) : log_(log) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
+        poll_.start(5);
+    }
+    std::function<void(MessageDialog*)> reply;  // replaces the click on OK for message dialogs
+
+private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == answered_) return;
+        answered_ = modal;
+        if (auto* dialog = dynamic_cast<MessageDialog*>(modal)) {
+            log_.push_back("message: " + dialog->findChild<QLabel*>("MessageText")->text().toStdString());
+            if (reply) reply(dialog);
+            else dialog->OkButton()->click();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            std::string icon = box->icon() == QMessageBox::Critical ? "failure: " : "other box: ";
+            log_.push_back(icon + box->windowTitle().toStdString() + " | " + box->text().toStdString());
+            box->button(QMessageBox::Ok)->click();
+        }
+    }
+
+    Log& log_;
+    QTimer poll_;
+    QPointer<QWidget> answered_;
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetBellHook([this] { log_.push_back("beep"); });
+    }
+    void TearDown() override { platform::SetBellHook([] { QApplication::beep(); }); }
+
+    std::unique_ptr<QtMainForm1> Open(app::DroppedFile argument1 = {}) {
+        auto window = std::make_unique<QtMainForm1>(std::move(argument1));
+        closed_ = std::make_unique<QSignalSpy>(window.get(), &QtMainForm1::Closed);
+        window->show();
+        return window;
+    }
+
+    template <typename Control>
+    static Control* Find(QWidget* window, const char* name) {
+        auto* control = window->findChild<Control*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+
+    static void StoreSettings(const std::string& name, std::uint32_t nameType, const std::string& mail1, int mail2) {
+        platform::RegistryKey key("Software\\Varrowen\\iZDQ");
+        key.SetValue("NAME", {nameType, name});
+        key.SetValue("MAIL1", {platform::REG_SZ, mail1 + '\0'});
+        platform::TRegistry registry;
+        registry.OpenKey("Software\\Varrowen\\iZDQ", false);
+        registry.WriteInteger("MAIL2", mail2);
+    }
+
+    TempConfigHome home_;
+    Log log_;
+    DialogAnswerer answerer_{log_};
+    std::unique_ptr<QSignalSpy> closed_;
+};
+
+struct ControlRow {
+    const char* name;
+    QRect geometry;
+    QString text;
+    int pixelSize;
+    bool bold;
+    bool underline;
+    bool grey;
+};
+
+TEST_F(MainWindow, EveryControlHasItsPlaceFontAndText) {
+    auto window = Open();
+    const QString description = QStringLiteral(
+        "「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
+        "リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。");
+    const std::vector<ControlRow> table = {
+        {"Label5", {16, 216, 290, 60}, description, 12, false, false, true},
+        {"Label1", {24, 12, 110, 16}, QStringLiteral(" あなたの名前 "), 16, true, false, true},
+        {"Label2", {24, 92, 115, 16}, QStringLiteral(" 送信先（携帯） "), 16, true, false, true},
+        {"Label3", {132, 124, 17, 16}, QStringLiteral("＠"), 16, true, false, true},
+        {"SpeedButton1", {288, 2, 28, 24}, QStringLiteral("info."), 12, false, true, true},
+        {"SpeedButton2", {194, 278, 120, 24}, QStringLiteral("サービスの詳細(WEB)"), 12, false, true, true},
+        {"SpeedButton3", {4, 278, 120, 24}, QStringLiteral("対応ファイル形式"), 12, false, true, true},
+        {"ComboBox1", {154, 120, 140, 24}, QString::fromLatin1(app::CarrierDomain), 16, false, false, false},
+        {"Edit1", {30, 40, 184, 24}, QString(), 16, false, false, false},
+        {"Edit2", {30, 120, 100, 24}, QString(), 16, false, false, false},
+        {"Button1", {98, 172, 120, 25}, QStringLiteral("設定保存"), 16, false, false, false},
+    };
+    const QColor grey(0x80, 0x80, 0x80);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        QWidget* control = Find<QWidget>(window.get(), row.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), row.geometry);
+        EXPECT_EQ(control->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+        EXPECT_EQ(QFontInfo(control->font()).family(), QStringLiteral("IPAPGothic"));
+        EXPECT_EQ(control->font().pixelSize(), row.pixelSize);
+        EXPECT_EQ(control->font().bold(), row.bold);
+        EXPECT_EQ(control->font().underline(), row.underline);
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
+        else if (auto* edit = qobject_cast<QLineEdit*>(control)) text = edit->text();
+        else if (auto* combo = qobject_cast<QComboBox*>(control)) text = combo->currentText();
+        EXPECT_EQ(text, row.text);
+        if (row.grey) {
+            EXPECT_EQ(control->palette().color(control->foregroundRole()), grey);
+        }
+    }
+    EXPECT_EQ(Find<QWidget>(window.get(), "Shape1")->geometry(), QRect(12, 20, 220, 60));
+    EXPECT_EQ(Find<QWidget>(window.get(), "Shape2")->geometry(), QRect(12, 96, 294, 60));
+    EXPECT_TRUE(Find<QLabel>(window.get(), "Label5")->wordWrap());
+    EXPECT_TRUE(Find<QLabel>(window.get(), "Label1")->autoFillBackground());  // covers the frame line
+
+    // Titles lie above their frames; the fields, the list and the button above everything drawn.
+    const auto stack = window->children();
+    EXPECT_GT(stack.indexOf(Find<QWidget>(window.get(), "Label1")), stack.indexOf(Find<QWidget>(window.get(), "Shape1")));
+    EXPECT_GT(stack.indexOf(Find<QWidget>(window.get(), "Edit2")), stack.indexOf(Find<QWidget>(window.get(), "Shape2")));
+
+    auto* combo = Find<QComboBox>(window.get(), "ComboBox1");
+    EXPECT_FALSE(combo->isEditable());
+    EXPECT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->maxVisibleItems(), 20);
+    EXPECT_FALSE(Find<QLineEdit>(window.get(), "Edit2")->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ミルテ・ポスト"));
+    EXPECT_EQ(window->size(), QSize(318, 306));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_EQ(window->windowType(), Qt::Tool);
+    EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(window->acceptDrops());
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(MainWindow, TabVisitsTheFieldsTheListAndTheEnabledButtonOnly) {
+    auto window = Open();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto focusAfterTabs = [&](int count) {
+        std::vector<std::string> visited;
+        for (int i = 0; i < count; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+        }
+        return visited;
+    };
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "Edit1");
+    EXPECT_EQ(focusAfterTabs(3), (std::vector<std::string>{"Edit2", "ComboBox1", "Edit1"}));
+
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "a");
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "b");
+    Find<QLineEdit>(window.get(), "Edit1")->setFocus();
+    EXPECT_EQ(focusAfterTabs(4), (std::vector<std::string>{"Edit2", "ComboBox1", "Button1", "Edit1"}));
+    for (const char* flat : {"SpeedButton1", "SpeedButton2", "SpeedButton3"})
+        EXPECT_EQ(Find<QToolButton>(window.get(), flat)->focusPolicy(), Qt::NoFocus) << flat;
+}
+
+TEST_F(MainWindow, TheSaveButtonFollowsBothFieldsAsTheyAreTyped) {
+    auto window = Open();
+    auto* edit1 = Find<QLineEdit>(window.get(), "Edit1");
+    auto* edit2 = Find<QLineEdit>(window.get(), "Edit2");
+    auto* button1 = Find<QPushButton>(window.get(), "Button1");
+    QTest::keyClicks(edit1, "Taro");
+    EXPECT_FALSE(button1->isEnabled());
+    QTest::keyClicks(edit2, "t");
+    EXPECT_TRUE(button1->isEnabled());
+    QTest::keyClick(edit2, Qt::Key_Backspace);
+    EXPECT_FALSE(button1->isEnabled());
+    QTest::keyClick(edit2, Qt::Key_Space);  // one space is a text
+    EXPECT_TRUE(button1->isEnabled());
+    edit1->selectAll();
+    QTest::keyClick(edit1, Qt::Key_Delete);
+    EXPECT_FALSE(button1->isEnabled());
+}
+
+TEST_F(MainWindow, FirstRunShowsEmptyFieldsAndCreatesTheKey) {
+    auto window = Open();
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), "");
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "");
+    EXPECT_EQ(Find<QComboBox>(window.get(), "ComboBox1")->currentIndex(), 0);
+    EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(std::filesystem::is_directory(home_.SettingsFolder()));
+    EXPECT_FALSE(std::filesystem::exists(home_.SettingsFolder() / ".values"));
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(MainWindow, ANameOfTheWrongTypeStopsTheLoadSilently) {
+    StoreSettings(std::string("\x07\0\0\0", 4), platform::REG_DWORD, "mail", 0);
+    auto window = Open();
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), "");
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "");
+    EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
+    for (int stored : {5, -1}) {
+        SCOPED_TRACE(stored);
+        log_.clear();
+        StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", stored);
+        auto window = Open();
+        auto* combo = Find<QComboBox>(window.get(), "ComboBox1");
+        EXPECT_EQ(combo->currentIndex(), -1);
+        EXPECT_EQ(combo->currentText(), "");
+        ASSERT_TRUE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+        QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+        EXPECT_EQ(log_, (Log{"beep", Confirmation}));
+        EXPECT_EQ(closed_->count(), 1);
+        EXPECT_FALSE(window->isVisible());
+        platform::TRegistry registry;
+        registry.OpenKey("Software\\Varrowen\\iZDQ", false);
+        EXPECT_EQ(registry.ReadInteger("MAIL2"), -1);
+    }
+}
+
+TEST_F(MainWindow, AJapaneseNameIsStoredInCp932AndComesBack) {
+    {
+        auto window = Open();
+        Find<QLineEdit>(window.get(), "Edit1")->setText(QStringLiteral("山田 表示～"));
+        QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "yamada.t");
+        QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+        EXPECT_EQ(closed_->count(), 1);
+    }
+    platform::RegistryKey key("Software\\Varrowen\\iZDQ");
+    EXPECT_EQ(key.QueryValue("NAME")->data, platform::Cp932("山田 表示～") + '\0');
+    EXPECT_EQ(key.QueryValue("MAIL2")->data, std::string(4, '\0'));
+
+    auto window = Open();
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), QStringLiteral("山田 表示～"));
+    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "yamada.t");
+    EXPECT_EQ(Find<QComboBox>(window.get(), "ComboBox1")->currentIndex(), 0);
+    EXPECT_TRUE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+}
+
+TEST_F(MainWindow, TheFieldsTakeNoCharacterThatCp932CannotWrite) {
+    auto window = Open();
+    auto* edit1 = Find<QLineEdit>(window.get(), "Edit1");
+    QTest::keyClicks(edit1, "ab");
+    edit1->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji, as an input method would commit it
+    EXPECT_EQ(edit1->text(), "ab");
+}
+
+TEST_F(MainWindow, ARefusedSaveShowsTheFailureAndKeepsTheWindow) {
+    std::filesystem::create_directories(home_.Path() / "milte-post/registry");
+    std::ofstream(home_.Path() / "milte-post/registry/Software") << "in the way";
+    auto window = Open();
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "Taro");
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "taro");
+    QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+    EXPECT_EQ(log_, (Log{"failure: ミルテ・ポスト | 'NAME' の設定に失敗しました."}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closed_->count(), 0);
+}
+
+TEST_F(MainWindow, TheMessageDialogCopiesItselfAndAnswersEnterAndEsc) {
+    QString copied;
+    bool visibleAfterEsc = true;
+    answerer_.reply = [&](MessageDialog* dialog) {
+        QApplication::clipboard()->clear();
+        QTest::keyClick(dialog, Qt::Key_C, Qt::ControlModifier);
+        copied = QApplication::clipboard()->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        visibleAfterEsc = dialog->isVisible();
+    };
+    app::qt::ShowMessageDialog(platform::Cp932("一行目\n二行目"), nullptr);
+    EXPECT_EQ(copied.toStdString(),
+              "---------------------------\r\nミルテ・ポスト\r\n---------------------------\r\n一行目\n二行目\r\n"
+              "---------------------------\r\nOK   \r\n---------------------------\r\n");
+    EXPECT_FALSE(visibleAfterEsc);
+    EXPECT_EQ(log_, (Log{"message: 一行目\n二行目", "beep"}));
+
+    bool visibleAfterEnter = true;
+    answerer_.reply = [&](MessageDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ミルテ・ポスト"));
+        EXPECT_TRUE(dialog->OkButton()->isDefault());
+        QTest::keyClick(dialog, Qt::Key_Return);
+        visibleAfterEnter = dialog->isVisible();
+    };
+    app::qt::ShowMessageDialog("text", nullptr);
+    EXPECT_FALSE(visibleAfterEnter);
+}
+
+class SendModeWindow : public MainWindow {
+protected:
+    app::DroppedFile MakeFile(const std::string& name) {
+        const auto path = files_.Path() / name;
+        std::ofstream(path) << "data";
+        return app::DroppedFileFromUtf8(path.c_str());
+    }
+    TempFolder files_;
+};
+
+TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
+    StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", 0);
+    auto window = Open(MakeFile("figure.eps"));
+    EXPECT_EQ(log_, (Log{"beep", "message: .eps形式のファイルは非対応です。"}));
+    EXPECT_EQ(closed_->count(), 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(SendModeWindow, WithoutADestinationTheProgramClosesSilently) {
+    auto window = Open(MakeFile("photo.jpg"));
+    EXPECT_TRUE(log_.empty());
+    EXPECT_EQ(closed_->count(), 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
