@@ -7,6 +7,7 @@ PACKAGES=(
     cmake ninja-build g++ qt6-base-dev libasio-dev libgtest-dev libgmock-dev
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
+    procps iproute2
 )
 
 missing=()

@@ -10,6 +10,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=common.sh
 source "$HERE/common.sh"
 
+[[ $EUID -eq 0 ]] || tb_die "run as root (it creates the FTP user; vsftpd needs it)"
 mkdir -p "$1"
 DIR=$(cd "$1" && pwd)
 [[ ! -s "$DIR/pids" ]] || tb_die "$DIR/pids exists: a bed may still run there (stop.sh $DIR)"
@@ -121,9 +122,10 @@ start_nginx() {
         > "$base/html/static/bytes.bin"
     # Workers run as nobody: they read html/ and write temp/.
     chmod -R a+rX "$base/html"
-    [[ $EUID -ne 0 ]] || chown nobody "$base/temp"
+    chown nobody "$base/temp"
     cat > "$base/nginx.conf" << CONF
 load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;
+user nobody nogroup;
 daemon off;
 master_process on;
 worker_processes 1;
@@ -188,15 +190,12 @@ CONF
 start_tinyproxy() {
     local base=$DIR/tinyproxy
     mkdir -p "$base"
+    # It writes its log after dropping to nobody.
     : > "$base/tinyproxy.log"
-    local user_lines=""
-    if [[ $EUID -eq 0 ]]; then
-        # It drops to nobody and reopens nothing: the log must already be writable by nobody.
-        chown nobody "$base/tinyproxy.log"
-        user_lines=$'User nobody\nGroup nogroup'
-    fi
+    chown nobody "$base/tinyproxy.log"
     cat > "$base/tinyproxy.conf" << CONF
-$user_lines
+User nobody
+Group nogroup
 Port $PROXY_PORT
 Listen 127.0.0.1
 Timeout 30
@@ -212,7 +211,6 @@ CONF
     env_line MILTE_TB_PROXY_LOG "$base/tinyproxy.log"
 }
 
-[[ $EUID -eq 0 ]] || tb_die "run as root (it creates the FTP user $FTP_USER)"
 env_line MILTE_TB_DIR "$DIR"
 env_line MILTE_TB_HOST 127.0.0.1
 env_line MILTE_TB_FTP_USER "$FTP_USER"

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 
@@ -151,18 +152,19 @@ public:
     std::uint16_t port() const { return listener_->port(); }
     std::string host() const { return "127.0.0.1"; }
 
-    // Steps; each but Accept acts on the connection the last Accept took.
-    ScriptServer& Accept();
-    ScriptServer& Send(std::string bytes);        // exactly these bytes
-    ScriptServer& SendLine(std::string_view text);  // text + CR LF
-    ScriptServer& ExpectLine();                   // reads a line, recorded in lines()
+    // Steps; each but Accept acts on the connection the last Accept took. All bytes read on
+    // accepted connections go to received(), the lines read to lines().
+    ScriptServer& Accept();                          // takes the next client connection
+    ScriptServer& Send(std::string bytes);           // exactly these bytes
+    ScriptServer& SendLine(std::string_view text);   // text + CR LF
+    ScriptServer& ExpectLine();                      // reads one line (up to LF)
     ScriptServer& ExpectLine(std::string expected);  // ... and fails unless it is expected
-    ScriptServer& ReadAll();                      // until the peer's graceful close
-    ScriptServer& Stall(Milliseconds duration);
-    ScriptServer& Close();
-    ScriptServer& Reset();
-    ScriptServer& WaitForPeerClose();
-    ScriptServer& Run(CustomStep step);
+    ScriptServer& ReadAll();                         // reads until the peer's graceful close
+    ScriptServer& Stall(Milliseconds duration);      // does nothing for a while
+    ScriptServer& Close();                           // graceful close (FIN)
+    ScriptServer& Reset();                           // abortive close (RST)
+    ScriptServer& WaitForPeerClose();                // reads until the peer closes or resets
+    ScriptServer& Run(CustomStep step);              // anything else, e.g. a data connection
 
     void Start();
     // Waits (bounded) for the script to end and returns the failures; empty when it all ran.
