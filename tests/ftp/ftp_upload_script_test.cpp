@@ -1,0 +1,350 @@
+// Upload against a scripted server: the exact dialogue in active and passive mode, the order of
+// events, refused and failed transfers, a data connection from a stranger, a server that goes
+// away mid-transfer, and cancels that must not turn into success.
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include <asio/connect.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/message_queue.h"
+#include "tests/ftp/ftp_test_util.h"
+
+namespace {
+
+using ftptest::EventLog;
+using ftptest::Pattern;
+using ftptest::PointAt;
+using ftptest::ScriptLogIn;
+using testsupport::TempDir;
+using nmftp::FTPException;
+using nmftp::TNMFTP;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testsupport::Connection;
+using testsupport::ScriptServer;
+
+// The server's side of "PORT": read the line, answer 200, return where to connect.
+testsupport::HostPort TakePort(Connection& control) {
+    const std::string line = control.ReadLine();
+    if (line.rfind("PORT ", 0) != 0) throw testsupport::ScriptError("expected PORT, got " + line);
+    const auto target = testsupport::ParseFtpHostPort(line.substr(5));
+    if (!target) throw testsupport::ScriptError("malformed " + line);
+    control.Send("200 PORT command successful\r\n");
+    return *target;
+}
+
+void ExpectLineOn(Connection& control, const std::string& expected) {
+    const std::string line = control.ReadLine();
+    if (line != expected) throw testsupport::ScriptError("expected " + expected + ", got " + line);
+}
+
+bool LockIsFree(TNMFTP& ftp) {
+    bool free = false;
+    std::thread([&] {
+        free = ftp.TransferLock.try_lock();
+        if (free) ftp.TransferLock.unlock();
+    }).join();
+    return free;
+}
+
+class FtpUploadScript : public testing::Test {
+protected:
+    void SetUp() override {
+        PointAt(ftp, server);
+        log.Attach(ftp);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes).string(); }
+    void ConnectAndForget() {
+        ftp.Connect();
+        log.events.clear();
+    }
+
+    ScriptServer server;
+    TempDir dir;
+    EventLog log;
+    TNMFTP ftp;          // destroyed first: its handlers write to log
+    std::string stored;  // what the server read on the data connection
+};
+
+TEST_F(FtpUploadScript, ActiveUploadInOrder) {
+    const std::string content = Pattern(150'000);
+    const std::string local = Write("data.bin", content);
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR data.bin");
+        control.Send("150 Opening BINARY mode data connection\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("226 Transfer complete\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    ftp.Upload(local, "");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, content);
+    EXPECT_THAT(log.events, ElementsAre("status:200 PORT command successful\r\n", "status:STOR " + local,
+                                        "status:150 Opening BINARY mode data connection\r\n", "start", "sent",
+                                        "stop", "status:226 Transfer complete\r\n", "success:9"));
+    EXPECT_NE(log.packetSender, &ftp);
+    EXPECT_EQ(log.bytesSent, 150'000);
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    EXPECT_TRUE(LockIsFree(ftp));
+}
+
+TEST_F(FtpUploadScript, PassiveDataGoesToHostWhateverTheReplySays) {
+    const std::string content = Pattern(70'000);
+    const std::string local = Write("p.bin", content);
+    ScriptLogIn(server).Run([&](Connection& control) {
+        ExpectLineOn(control, "PASV");
+        // The listener is on 127.0.0.1; the reply names 127.0.0.2, which nobody listens on.
+        auto listener = control.Listen();
+        const std::string port = testsupport::FtpHostPort(listener->port());
+        control.Send("227 Entering Passive Mode (127,0,0,2" + port.substr(port.find(',', 8)) + ").\r\n");
+        auto data = listener->Accept();
+        ExpectLineOn(control, "STOR remote.bin");
+        control.Send("125 Data connection already open; transfer starting\r\n");
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("226 Transfer complete\r\n");
+    });
+    server.Start();
+    ftp.Passive = true;
+    ConnectAndForget();
+    ftp.Upload(local, "remote.bin");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, content);
+    ASSERT_FALSE(log.events.empty());
+    EXPECT_EQ(log.events.front().rfind("status:227 ", 0), 0u);
+    EXPECT_EQ(log.events.back(), "success:9");
+}
+
+TEST_F(FtpUploadScript, RefusedStoreReportsOnceAndCleansUp) {
+    const std::string local = Write("refused.bin", "abc");
+    ScriptLogIn(server).Run([&](Connection& control) {
+        TakePort(control);
+        ExpectLineOn(control, "STOR refused.bin");
+        control.Send("502 Command not implemented\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    try {
+        ftp.Upload(local, "");
+        FAIL() << "Upload succeeded";
+    } catch (const FTPException& e) {
+        EXPECT_EQ(e.Message(), "502 Command not implemented\r\n");
+    }
+    EXPECT_EQ(log.Count("unsupported:9"), 1u);
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("start"));
+    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    EXPECT_TRUE(LockIsFree(ftp));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+TEST_F(FtpUploadScript, NegativeFinalReplyIsAFailure) {
+    const std::string content = Pattern(10'000);
+    const std::string local = Write("full.bin", content);
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR full.bin");
+        control.Send("150 Ok to send data\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("552 Requested file action aborted. Exceeded storage allocation\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    try {
+        ftp.Upload(local, "");
+        FAIL() << "Upload succeeded";
+    } catch (const FTPException& e) {
+        EXPECT_EQ(e.Message(), "552 Requested file action aborted. Exceeded storage allocation\r\n");
+    }
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, content);
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("success:9"));
+}
+
+TEST_F(FtpUploadScript, HandledFailureReturnsWithoutSuccess) {
+    const std::string local = Write("h.bin", "abc");
+    ScriptLogIn(server).Run([&](Connection& control) {
+        TakePort(control);
+        ExpectLineOn(control, "STOR h.bin");
+        control.Send("553 Not allowed\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    log.handleFailure = true;
+    ftp.Upload(local, "");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("success:9"));
+}
+
+TEST_F(FtpUploadScript, MissingLocalFileFailsBeforeAnyDataCommand) {
+    ScriptLogIn(server).ExpectLine("NOOP").SendLine("200 Ok");
+    server.Start();
+    ConnectAndForget();
+    EXPECT_THROW(ftp.Upload((dir.path() / "absent.bin").string(), ""), platform::EFOpenError);
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    ftp.DoCommand("NOOP");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(server.received(), "USER zdq\r\nNOOP\r\n");
+}
+
+// A connection to the announced port from an address other than the server's is closed unheard.
+TEST_F(FtpUploadScript, DataConnectionFromAStrangerIsRefused) {
+    const std::string content = Pattern(20'000);
+    const std::string local = Write("s.bin", content);
+    std::string strangerGot = "not closed";
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        asio::io_context io;
+        asio::ip::tcp::socket stranger(io);
+        stranger.open(asio::ip::tcp::v4());
+        stranger.bind({asio::ip::make_address_v4("127.0.0.2"), 0});
+        stranger.connect({asio::ip::make_address_v4(target.host), target.port});
+        ExpectLineOn(control, "STOR s.bin");
+        control.Send("150 Ok to send data\r\n");
+        // The client closes the stranger's connection without sending it anything.
+        stranger.non_blocking(true);
+        std::string got;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            char buffer[4096];
+            asio::error_code ec;
+            const std::size_t n = stranger.read_some(asio::buffer(buffer), ec);
+            if (ec == asio::error::would_block && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            got.append(buffer, n);
+            if (!ec) continue;
+            if (ec == asio::error::eof || ec == asio::error::connection_reset) strangerGot = got;
+            break;
+        }
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("226 Transfer complete\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    ftp.Upload(local, "");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(strangerGot, "");
+    EXPECT_EQ(stored, content);
+    EXPECT_EQ(log.events.back(), "success:9");
+}
+
+// The server resets both connections after part of a large file: a clear failure, no hang.
+TEST_F(FtpUploadScript, ServerGoneMidTransferFails) {
+    const std::string local = Write("big.bin", Pattern(5'000'000));
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR big.bin");
+        control.Send("150 Ok to send data\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        data->ReadExactly(100'000);
+        data->Reset();
+        control.Reset();
+    });
+    server.Start();
+    ConnectAndForget();
+    EXPECT_THROW(ftp.Upload(local, ""), platform::Exception);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+}
+
+// The server takes the whole file, then hangs up without a verdict: the file is not confirmed.
+TEST_F(FtpUploadScript, NoFinalReplyIsNoSuccess) {
+    const std::string local = Write("v.bin", Pattern(1000));
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR v.bin");
+        control.Send("150 Ok to send data\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Close();
+    });
+    server.Start();
+    ConnectAndForget();
+    EXPECT_THROW(ftp.Upload(local, ""), psock::ESockError);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored.size(), 1000u);
+    EXPECT_FALSE(log.Has("success:9"));
+}
+
+// A cancel of the control connection while the data connection is awaited stops the upload
+// before any data; it is reported as a failure, not as success.
+TEST_F(FtpUploadScript, CancelBeforeTheDataFlowsIsAFailure) {
+    const std::string local = Write("c.bin", Pattern(1000));
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR c.bin");
+        control.Send("150 Ok to send data\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+    });
+    server.Start();
+    ConnectAndForget();
+    // A timer of the GUI thread cancels while Upload waits for the data connection.
+    const platform::WindowHandle window = platform::AllocateWindow([&](const platform::Message& message) {
+        if (message.message != platform::WM_TIMER) return;
+        platform::KillTimer(message.window, 1);
+        ftp.Cancel();
+    });
+    ASSERT_NE(window, 0u);
+    log.events.clear();
+    ftp.OnStatus = [&](platform::TObject*, const std::string& text) {
+        if (text.rfind("150 ", 0) == 0) platform::SetTimer(window, 1, 50);
+    };
+    try {
+        ftp.Upload(local, "");
+        FAIL() << "Upload succeeded";
+    } catch (const psock::EAbortError& e) {
+        EXPECT_EQ(e.Message(), "Transfer Canceled");
+    }
+    platform::DeallocateWindow(window);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, "");
+    EXPECT_FALSE(log.Has("start"));
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("success:9"));
+}
+
+// A server that never answers "STOR" cannot hold the upload longer than TimeOut.
+TEST_F(FtpUploadScript, StalledStoreReplyEndsAfterTimeOut) {
+    const std::string local = Write("t.bin", "abc");
+    ScriptLogIn(server)
+        .Run([&](Connection& control) { TakePort(control); })
+        .ExpectLine("STOR t.bin")
+        .Stall(testsupport::Milliseconds{1500})
+        .Close();
+    server.Start();
+    ConnectAndForget();
+    ftp.TimeOut = 300;
+    EXPECT_THROW(ftp.Upload(local, ""), psock::EAbortError);
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+}  // namespace

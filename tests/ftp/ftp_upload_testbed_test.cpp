@@ -1,0 +1,97 @@
+// Uploads to the real servers of the test bed, vsftpd and pyftpdlib, in active and passive mode:
+// every file arrives byte for byte, and a Japanese name is stored as its CP932 bytes.
+
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+#include "tests/ftp/ftp_test_util.h"
+#include "tests/support/testbed.h"
+
+namespace {
+
+using ftptest::EventLog;
+using ftptest::Pattern;
+using nmftp::TNMFTP;
+using testsupport::FtpServer;
+using testsupport::FtpServerKind;
+
+struct BedCase {
+    FtpServerKind kind;
+    bool passive;
+};
+
+std::string Describe(const BedCase& c) {
+    return std::string(c.kind == FtpServerKind::Vsftpd ? "Vsftpd" : "Pyftpdlib") + (c.passive ? "Passive" : "Active");
+}
+std::string CaseName(const testing::TestParamInfo<BedCase>& info) { return Describe(info.param); }
+[[maybe_unused]] void PrintTo(const BedCase& c, std::ostream* out) { *out << Describe(c); }
+
+class FtpUploadTestbed : public testsupport::TestbedTest, public testing::WithParamInterface<BedCase> {
+protected:
+    const FtpServer& server() const {
+        return GetParam().kind == FtpServerKind::Vsftpd ? bed().vsftpd : bed().pyftpdlib;
+    }
+    void LogIn(TNMFTP& ftp) const {
+        ftp.Host = server().host;
+        ftp.Port = server().port;
+        ftp.UserID = server().user;
+        ftp.Password = server().password;
+        ftp.Passive = GetParam().passive;
+        ftp.Connect();
+        ftp.Mode(2);
+        ftp.ChangeDir("upload");
+    }
+};
+
+TEST_P(FtpUploadTestbed, FilesArriveByteForByte) {
+    testsupport::TempDir dir;
+    TNMFTP ftp;
+    EventLog log;
+    log.Attach(ftp);
+    LogIn(ftp);
+    for (const std::size_t size : {std::size_t{0}, std::size_t{150'000}, std::size_t{5'000'000}}) {
+        SCOPED_TRACE(size);
+        const std::string content = Pattern(size);
+        const std::string remote = testsupport::UniqueName("upload", ".bin");
+        const std::string local = dir.Write("local.bin", content).string();
+        log.events.clear();
+        ftp.Upload(local, remote);
+        EXPECT_EQ(log.Count("success:9"), 1u);
+        EXPECT_FALSE(log.Has("failure:9"));
+        EXPECT_EQ(log.bytesSent, static_cast<std::int64_t>(size));
+        const std::string stored = testsupport::ReadFileBytes(server().root / "upload" / remote);
+        EXPECT_EQ(stored.size(), size);
+        EXPECT_TRUE(stored == content) << "the stored bytes differ";
+    }
+}
+
+TEST_P(FtpUploadTestbed, JapaneseNameIsStoredAsCp932) {
+    testsupport::TempDir dir;
+    TNMFTP ftp;
+    EventLog log;
+    log.Attach(ftp);
+    LogIn(ftp);
+    // "表" and "ソ" end in the byte of "\": the name part must survive them.
+    const std::string utf8Name = testsupport::UniqueName("ソフト表の写真", ".jpg");
+    const std::string content = Pattern(30'000);
+    const std::filesystem::path onDisk = dir.Write(utf8Name, content);
+    const auto local = platform::Utf8ToCp932(onDisk.string());
+    const auto cp932Name = platform::Utf8ToCp932(utf8Name);
+    ASSERT_TRUE(local && cp932Name);
+    ftp.Upload(*local, "");  // the name part of the local path
+    EXPECT_EQ(log.Count("success:9"), 1u);
+    EXPECT_TRUE(log.Has("status:STOR " + *local));
+    const std::string stored = testsupport::ReadFileBytes(server().root / "upload" / std::filesystem::path(*cp932Name));
+    EXPECT_TRUE(stored == content) << "no file under the CP932 name, or other bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpUploadTestbed,
+                         testing::Values(BedCase{FtpServerKind::Vsftpd, false}, BedCase{FtpServerKind::Vsftpd, true},
+                                         BedCase{FtpServerKind::Pyftpdlib, false},
+                                         BedCase{FtpServerKind::Pyftpdlib, true}),
+                         CaseName);
+
+}  // namespace
