@@ -62,6 +62,7 @@ struct Watch {
     std::uint64_t generation = 0;  // a new selection makes earlier waits stale
     bool readArmed = false;
     bool closePosted = false;
+    bool connecting = false;  // no read or close is told before the connect's own answer
 };
 using WatchPtr = std::shared_ptr<Watch>;
 
@@ -153,7 +154,8 @@ void OnReadable(const WatchPtr& watch) {
 }
 
 void ArmRead(const WatchPtr& watch, int threshold) {
-    if (watch->closePosted || (watch->mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0) return;
+    if (watch->closePosted || watch->connecting) return;
+    if ((watch->mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0) return;
     const int fd = watch->fd;
     const bool listening = IsListening(fd);
     if (!listening && !IsConnected(fd)) return;  // an idle socket has nothing to tell
@@ -176,6 +178,7 @@ void ArmConnect(const WatchPtr& watch) {
             int error = 0;
             socklen_t length = sizeof error;
             ::getsockopt(watch->fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            watch->connecting = false;
             PostEvent(*watch, FD_CONNECT, error == 0 ? 0 : ErrorFromErrno(error));
             if (error == 0) ArmRead(watch, 1);
         });
@@ -308,18 +311,13 @@ Socket CreateStreamSocket() {
     return static_cast<Socket>(fd);
 }
 
-int SetLingerZero(Socket socket) {
-    linger option{1, 0};
-    if (::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option) != 0)
-        return FailWithErrno();
-    return 0;
-}
-
 int Connect(Socket socket, const SocketAddress& peer) {
     const sockaddr_in address = ToSockaddr(peer);
     const bool selected = SelectedSockets().contains(socket);
+    WithWatch(socket, [](const WatchPtr& watch) { watch->connecting = true; });
     if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         WithWatch(socket, [](const WatchPtr& watch) {
+            watch->connecting = false;
             PostEvent(*watch, FD_CONNECT, 0);
             ArmRead(watch, 1);
         });
@@ -332,10 +330,12 @@ int Connect(Socket socket, const SocketAddress& peer) {
     }
     if (selected && IsConnectOutcome(error)) {
         WithWatch(socket, [code = ErrorFromErrno(error)](const WatchPtr& watch) {
+            watch->connecting = false;
             PostEvent(*watch, FD_CONNECT, code);
         });
         return Fail(WSAEWOULDBLOCK);
     }
+    WithWatch(socket, [](const WatchPtr& watch) { watch->connecting = false; });
     return Fail(ErrorFromErrno(error));
 }
 
@@ -411,7 +411,7 @@ int CloseSocket(Socket socket) {
         if (::close(Fd(socket)) != 0) return FailWithErrno();
         return 0;
     }
-    PurgeMessages(found->second);
+    const std::uint64_t source = found->second;
     selected.erase(found);
     int error = 0;
     TheWatcher().Run([fd = Fd(socket), &error] {
@@ -426,6 +426,9 @@ int CloseSocket(Socket socket) {
         if (ec) error = ec.value();
         TheWatcher().Remove(fd);
     });
+    // Only now can nothing more come from this socket; what came before must not reach the next
+    // socket that gets the same handle.
+    PurgeMessages(source);
     if (error != 0) return Fail(ErrorFromErrno(error));
     return 0;
 }
@@ -441,7 +444,10 @@ int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailWithErrno();
     std::uint64_t& source = SelectedSockets()[socket];
     if (source == 0) source = NewMessageSource();
-    TheWatcher().Post([fd, window, message, mask, source = source] {
+    // Decided here, not on the watching thread: by the time that thread gets to it, a connect
+    // made meanwhile may already be through, and its answer must come first.
+    const bool armNow = IsConnected(fd) || IsListening(fd);
+    TheWatcher().Post([fd, window, message, mask, source = source, armNow] {
         WatchPtr watch = TheWatcher().FindOrAdd(fd);
         ++watch->generation;
         asio::error_code ec;
@@ -451,7 +457,7 @@ int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::
         watch->message = message;
         watch->mask = mask;
         watch->source = source;
-        ArmRead(watch, 1);
+        if (armNow) ArmRead(watch, 1);
     });
     return 0;
 }

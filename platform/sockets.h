@@ -57,7 +57,6 @@ int ErrorFromErrno(int errnoValue);
 
 // Each call returns SocketError (or InvalidSocket) on failure and sets LastError().
 Socket CreateStreamSocket();
-int SetLingerZero(Socket socket);
 int Connect(Socket socket, const SocketAddress& peer);  // non-blocking: WSAEWOULDBLOCK while pending
 int Send(Socket socket, const char* data, int length);
 int Receive(Socket socket, char* buffer, int length, bool peek);

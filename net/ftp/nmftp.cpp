@@ -301,10 +301,6 @@ bool TNMFTP::TransferFile(const std::string& localFile, const std::string& store
                           const std::string& storeReport, bool& failureReported) {
     DiscardWaitingInput();
     DataSocket = std::make_unique<psock::TPowersock>();
-    // A new component's socket resets its connection when closed, which would drop data still
-    // queued for the server. The fresh socket that Disconnect leaves (and every socket accepted
-    // through it) closes gracefully, so the close after the data marks the end of the file.
-    DataSocket->Disconnect();
     DataSocket->TimeOut = TimeOut;
     {
         // Fail on a missing file before the server hears of a transfer.

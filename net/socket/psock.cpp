@@ -53,12 +53,6 @@ bool IsLeadByte(char c) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-// One round of a wait: when nothing could be done, block until the next message; then pass.
-void Pump(bool block) {
-    if (block) platform::WaitMessage();
-    platform::ProcessMessages();
-}
-
 }  // namespace
 
 int WinsockUsers() { return winsockUsers; }
@@ -170,8 +164,9 @@ void TPowersock::InitializeWinsock() {
                        "Max Sockets= " + std::to_string(WSAData.maxSockets),
                        "Max Udp pack size= " + std::to_string(WSAData.maxUdpDatagram)};
         }
+        // No zero linger here: a close would reset the connection and throw away what is still
+        // on its way to the peer, the end of an uploaded file among it.
         SocketHandle = net::CreateStreamSocket();
-        if (SocketHandle != net::InvalidSocket) net::SetLingerZero(SocketHandle);
         if (SocketHandle == net::InvalidSocket) {
             failed = true;
             std::string message;
@@ -187,10 +182,9 @@ void TPowersock::InitializeWinsock() {
     }
 }
 
-void TPowersock::OpenSocket(bool linger) {
+void TPowersock::OpenSocket() {
     SocketHandle = net::CreateStreamSocket();
     if (SocketHandle == net::InvalidSocket) throw ERangeError();
-    if (linger) net::SetLingerZero(SocketHandle);
     net::AsyncSelect(SocketHandle, SocketWindow, WM_SOCKET, SocketEventMask);
     connectTried_ = false;
 }
@@ -199,6 +193,13 @@ void TPowersock::OpenSocket(bool linger) {
 // Connection
 
 void TPowersock::WaitFor(const std::function<bool()>& done) { platform::PumpUntil(done); }
+
+// One round of a read loop: when nothing could be done, block until the next message (unless
+// the loop is about to end anyway); then pass over the queue.
+void TPowersock::Pump(bool block) {
+    if (block && !Canceled) platform::WaitMessage();
+    platform::ProcessMessages();
+}
 
 void TPowersock::ResolveHost() {
     ReportStatus(LevelTrace, "Resolve Host");
@@ -247,9 +248,10 @@ void TPowersock::Connect() {
     // A socket whose connect failed or was abandoned cannot try again here: take a fresh one.
     if (connectTried_) {
         net::CloseSocket(SocketHandle);
-        OpenSocket(false);
+        OpenSocket();
     }
     connectTried_ = true;
+    connectNotified_ = false;
     if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError) {
         std::string message;
         CheckSocketError(net::WSAEWOULDBLOCK, message);
@@ -257,7 +259,9 @@ void TPowersock::Connect() {
     TimerOn();
     {
         Finally timerOff([this] { TimerOff(); });
-        WaitFor([this] { return Connected || TimedOut || Canceled || !Succeeded; });
+        // The connect notification ends the wait even when a close that came in the same pass
+        // has cleared Connected again: the connection was made, and the peer has left already.
+        WaitFor([this] { return Connected || TimedOut || Canceled || !Succeeded || connectNotified_; });
     }
     if (!TimedOut && !Canceled && Succeeded) return;
     if (OnConnectionFailed) OnConnectionFailed(this);
@@ -292,7 +296,7 @@ void TPowersock::RequestCloseSocket() {
     }
     SocketHandle = net::InvalidSocket;
     if (!Destroying && OnDisconnect) OnDisconnect(this);
-    if (!Destroying) OpenSocket(false);
+    if (!Destroying) OpenSocket();
 }
 
 void TPowersock::Cancel() {
@@ -332,6 +336,7 @@ void TPowersock::HandleSocketMessage(const Message& message) {
                     if (OnAccept) OnAccept(this);
                     break;
                 case net::FD_CONNECT:
+                    connectNotified_ = true;
                     if (Succeeded) {
                         Connected = true;
                         if (OnConnect) OnConnect(this);

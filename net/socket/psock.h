@@ -163,8 +163,9 @@ protected:
     void RequestCloseSocket();
 
 private:
-    void OpenSocket(bool linger);
+    void OpenSocket();
     void WaitFor(const std::function<bool()>& done);
+    void Pump(bool block);
     void SendAll(const char* data, int length, bool processMessages, const std::function<void(int)>& afterSend);
     void Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store);
     void RaiseIfCanceled(const char* message);
@@ -173,6 +174,7 @@ private:
     std::uint32_t lookupAddress_ = 0;        // its first address
     bool connectTried_ = false;              // this socket has been asked to connect once
     bool writable_ = false;                  // a full send buffer has room again
+    bool connectNotified_ = false;           // the connect under way has been answered
 };
 
 // Field n (from 1) of text split at single delimiter characters.

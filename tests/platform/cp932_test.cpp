@@ -1,0 +1,48 @@
+#include "platform/cp932.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/file_stream.h"
+#include "platform/runtime.h"
+
+namespace {
+
+TEST(Cp932, ConvertsBothWaysWithTheBytesTheSystemUses) {
+    EXPECT_EQ(platform::Cp932("表"), "\x95\x5C");
+    EXPECT_EQ(platform::Cp932ToUtf8("\x95\x5C"), "表");
+    EXPECT_EQ(platform::Utf8ToCp932("～"), std::optional<std::string>("\x81\x60"));
+    EXPECT_EQ(platform::Utf8ToCp932("ミルテ・ポスト"), std::optional<std::string>(platform::Cp932("ミルテ・ポスト")));
+    EXPECT_EQ(platform::Cp932ToUtf8(platform::Cp932("ミルテ・ポスト")), "ミルテ・ポスト");
+}
+
+TEST(Cp932, CharactersWithoutACp932FormAreRefusedOrReplaced) {
+    EXPECT_EQ(platform::Utf8ToCp932("a😀b"), std::nullopt);
+    EXPECT_EQ(platform::Cp932("a😀b"), "a?b");
+    EXPECT_EQ(platform::Utf8ToCp932("\xFF"), std::nullopt);  // not UTF-8
+    EXPECT_EQ(platform::Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");
+}
+
+TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
+    const auto dir = std::filesystem::temp_directory_path() / "milte-file-stream-test";
+    std::filesystem::create_directories(dir);
+    const std::string name = platform::Cp932((dir / "写真.jpg").string());
+    {
+        platform::FileStream out(name, platform::FileStream::Mode::Create);
+        out.Write("hello", 5);
+    }
+    platform::FileStream in(name, platform::FileStream::Mode::Read);
+    char buffer[8];
+    EXPECT_EQ(in.Size(), 5);
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
+    EXPECT_EQ(in.Position(), 5);
+    EXPECT_TRUE(std::filesystem::exists(dir / "写真.jpg"));
+    EXPECT_THROW(platform::FileStream(platform::Cp932(dir.string()), platform::FileStream::Mode::Read),
+                 platform::EFOpenError);
+    EXPECT_THROW(platform::FileStream(name + "/x", platform::FileStream::Mode::Create), platform::EFCreateError);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,310 @@
+// Connecting, host resolution, cancelling and closing of the socket component, on loopback.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "net/socket/psock.h"
+#include "platform/sockets.h"
+#include "tests/support/script_server.h"
+
+namespace {
+
+using psock::ESockError;
+using psock::TPowersock;
+using testsupport::ScriptServer;
+
+// A name no resolver is asked about: a DNS label may not be longer than 63 characters.
+const std::string UnresolvableHost = std::string(70, 'x') + ".invalid";
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "(no exception)";
+}
+
+// A loopback port that refuses connections: bound, never listening.
+struct RefusingPort {
+    RefusingPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+    int fd;
+    int port;
+};
+
+// A listener whose accept queue is full: further connects are never answered.
+struct FullListener {
+    FullListener() {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int& filler : fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        ::usleep(50'000);
+    }
+    ~FullListener() {
+        for (int filler : fillers) ::close(filler);
+        ::close(fd);
+    }
+    int fd;
+    int port;
+    int fillers[3];
+};
+
+TEST(Connect, DottedHostConnectsWithoutALookup) {
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    TPowersock sock;
+    int resolved = 0, connected = 0;
+    sock.OnHostResolved = [&](platform::TObject*) { ++resolved; };
+    sock.OnConnect = [&](platform::TObject*) { ++connected; };
+    sock.Host = "127.0.0.1";
+    sock.Port = server.port() + 65536;  // only the low 16 bits count
+    sock.Connect();
+    EXPECT_TRUE(sock.Connected);
+    EXPECT_EQ(resolved, 0);
+    EXPECT_EQ(connected, 1);
+    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Already connected");
+    EXPECT_TRUE(sock.Connected);
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, HostNameGoesThroughTheQueuedLookup) {
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    TPowersock sock;
+    int resolved = 0;
+    sock.OnHostResolved = [&](platform::TObject* sender) {
+        EXPECT_EQ(sender, &sock);
+        ++resolved;
+    };
+    sock.Host = "localhost";
+    sock.Port = server.port();
+    sock.Connect();
+    EXPECT_EQ(resolved, 1);
+    EXPECT_EQ(platform::net::InetNtoa(sock.RemoteAddress.address), "127.0.0.1");
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, UnusableHostGivesNullRemoteAddressAndAsksTheHandlerOnce) {
+    TPowersock sock;
+    sock.Port = 21;
+    for (const std::string& host : {UnresolvableHost, std::string("0.0.0.0"), std::string()}) {
+        sock.Host = host;
+        sock.OnInvalidHost = nullptr;
+        EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Null Remote Address") << host;
+        int asked = 0;
+        sock.OnInvalidHost = [&](bool& handled) {
+            ++asked;
+            handled = true;  // but the host stays unusable
+        };
+        EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Null Remote Address") << host;
+        EXPECT_EQ(asked, 1) << host;
+    }
+}
+
+TEST(Connect, InvalidHostHandlerMayNameAnotherHost) {
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    TPowersock sock;
+    sock.Host = UnresolvableHost;
+    sock.Port = server.port();
+    sock.OnInvalidHost = [&](bool& handled) {
+        sock.Host = "127.0.0.1";
+        handled = true;
+    };
+    sock.Connect();
+    EXPECT_TRUE(sock.Connected);
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, ProxyTakesThePlaceOfHost) {
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    TPowersock sock;
+    sock.Host = UnresolvableHost;
+    sock.Port = 1;
+    sock.Proxy = "127.0.0.1";
+    sock.ProxyPort = server.port();
+    sock.Connect();
+    EXPECT_TRUE(sock.Connected);
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, RefusedConnectionFiresConnectionFailedFirst) {
+    RefusingPort refusing;
+    TPowersock sock;
+    std::vector<std::string> order;
+    sock.OnConnectionFailed = [&](platform::TObject*) { order.push_back("OnConnectionFailed"); };
+    sock.Host = "127.0.0.1";
+    sock.Port = refusing.port;
+    order.push_back(ErrorOf([&] { sock.Connect(); }));
+    EXPECT_EQ(order, (std::vector<std::string>{"OnConnectionFailed", "Connection Failed"}));
+    EXPECT_FALSE(sock.Connected);
+    EXPECT_FALSE(sock.Succeeded);
+
+    // The same component connects once there is a server.
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    sock.Port = server.port();
+    sock.Connect();
+    EXPECT_TRUE(sock.Connected);
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, UnansweredConnectEndsByTimeOutAndLeavesCanceledSet) {
+    FullListener full;
+    TPowersock sock;
+    int failed = 0;
+    sock.OnConnectionFailed = [&](platform::TObject*) { ++failed; };
+    sock.Host = "127.0.0.1";
+    sock.Port = full.port;
+    sock.TimeOut = 300;
+    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Connection Timed out");
+    EXPECT_EQ(failed, 1);
+    EXPECT_TRUE(sock.TimedOut);
+    EXPECT_TRUE(sock.Canceled);
+    EXPECT_FALSE(sock.Timer->Enabled());
+    // The flag stops the next data operation at once.
+    EXPECT_THROW(sock.Write("x"), psock::EAbortError);
+    EXPECT_FALSE(sock.Canceled);
+}
+
+TEST(Connect, CancelFromAHandlerEndsAWaitWithoutTimeOut) {
+    FullListener full;
+    TPowersock sock;
+    sock.Host = "127.0.0.1";
+    sock.Port = full.port;
+    psock::TThreadTimer canceller;
+    canceller.SetInterval(100);
+    canceller.SetOnTimer([&](platform::TObject*) { sock.Cancel(); });
+    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Connection Canceled");
+    EXPECT_FALSE(sock.TimedOut);
+}
+
+TEST(Connect, CheckConnectionGivesTheHandlerOneChance) {
+    TPowersock sock;
+    EXPECT_EQ(ErrorOf([&] { sock.CheckConnection(); }), "Not Connected");
+    sock.OnConnectionRequired = [](bool& handled) { handled = true; };  // but does not connect
+    try {
+        sock.CheckConnection();
+        FAIL() << "no exception";
+    } catch (const ESockError&) {
+        FAIL() << "Not Connected is a general exception, not a socket error";
+    } catch (const platform::Exception& error) {
+        EXPECT_EQ(error.Message(), "Not Connected");
+    }
+
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    sock.Host = "127.0.0.1";
+    sock.Port = server.port();
+    sock.OnConnectionRequired = [&](bool& handled) {
+        sock.Connect();
+        handled = true;
+    };
+    sock.CheckConnection();
+    EXPECT_TRUE(sock.Connected);
+    sock.Disconnect();
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, PeerCloseWithNothingWaitingDisconnectsAndReopens) {
+    ScriptServer server;
+    server.Accept().Close();
+    server.Start();
+    TPowersock sock;
+    int disconnects = 0;
+    sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
+    sock.Host = "127.0.0.1";
+    sock.Port = server.port();
+    sock.Connect();
+    platform::PumpUntil([&] { return !sock.Connected; });
+    EXPECT_EQ(disconnects, 1);
+    EXPECT_NE(sock.SocketHandle, platform::net::InvalidSocket);
+    EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Connect, PeerCloseWithDataWaitingKeepsTheConnection) {
+    ScriptServer server;
+    server.Accept().SendLine("221 bye").Close();
+    server.Start();
+    TPowersock sock;
+    int disconnects = 0;
+    sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
+    sock.Host = "127.0.0.1";
+    sock.Port = server.port();
+    sock.Connect();
+    EXPECT_TRUE(server.Finish().empty());
+    platform::WaitMessage(std::chrono::milliseconds(50));
+    platform::ProcessMessages();
+    EXPECT_TRUE(sock.Connected);
+    EXPECT_EQ(disconnects, 0);
+    EXPECT_EQ(sock.ReadLn(), "221 bye\r\n");
+    EXPECT_EQ(sock.ReadLn(), "");  // then the end of the stream
+}
+
+TEST(Connect, DestroyingAConnectedComponentClosesWithoutOnDisconnect) {
+    ScriptServer server;
+    server.Accept().WaitForPeerClose();
+    server.Start();
+    const int usersBefore = psock::WinsockUsers();
+    int disconnects = 0;
+    {
+        TPowersock sock;
+        EXPECT_EQ(psock::WinsockUsers(), usersBefore + 1);
+        sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
+        sock.Host = "127.0.0.1";
+        sock.Port = server.port();
+        sock.Connect();
+    }
+    EXPECT_EQ(psock::WinsockUsers(), usersBefore);
+    EXPECT_EQ(disconnects, 0);
+    EXPECT_TRUE(server.Finish().empty());  // the server saw the close
+}
+
+TEST(Connect, OnlyTheComponentThatStartsTheSubsystemFillsWSAInfo) {
+    ASSERT_EQ(psock::WinsockUsers(), 0);
+    TPowersock first;
+    TPowersock second;
+    ASSERT_EQ(first.WSAInfo.size(), 6u);
+    EXPECT_EQ(first.WSAInfo[0], "Version= 1.1");
+    EXPECT_EQ(first.WSAInfo[1].rfind("High Version= ", 0), 0u);
+    EXPECT_EQ(first.WSAInfo[5], "Max Udp pack size= 65467");
+    EXPECT_TRUE(second.WSAInfo.empty());
+}
+
+}  // namespace
