@@ -14,6 +14,8 @@ mail="hanako.y"
 if [ -z "${MILTE_INSIDE_XVFB:-}" ]; then
     MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
 fi
+# A real window on the X server, whatever platform the other tests run on.
+export QT_QPA_PLATFORM=xcb
 
 work=$(mktemp -d)
 program_pid=
