@@ -7,6 +7,7 @@
 #include <asio.hpp>
 #include <unistd.h>
 #include <string>
+#include <thread>
 
 #include "net/socket/psock.h"
 #include "platform/runtime.h"
@@ -188,6 +189,31 @@ TEST_F(DataIo, SendFileSendsEveryByteInPieces) {
     EXPECT_EQ(sock.BytesSent, 150'000);
     EXPECT_GE(packets, 3);
     EXPECT_TRUE(server.received() == content) << "received " << server.received().size() << " bytes";
+}
+
+TEST_F(DataIo, SendFileOfMoreThanFourGiBCountsEveryByte) {
+    constexpr std::int64_t size = (4LL << 30) + 12345;
+    const auto path = TempFile("sparse.bin");
+    std::ofstream(path, std::ios::binary).close();
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));  // sparse: no disk used
+    asio::io_context io;
+    asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+    std::int64_t received = 0;
+    std::thread counter([&] {
+        asio::ip::tcp::socket peer(io);
+        acceptor.accept(peer);
+        std::vector<char> buffer(1 << 20);
+        asio::error_code ec;
+        while (!ec) received += static_cast<std::int64_t>(peer.read_some(asio::buffer(buffer), ec));
+    });
+    sock.Host = "127.0.0.1";
+    sock.Port = acceptor.local_endpoint().port();
+    sock.Connect();
+    sock.SendFile(path.string());
+    sock.Disconnect();
+    counter.join();
+    EXPECT_EQ(sock.BytesSent, size);
+    EXPECT_EQ(received, size);
 }
 
 TEST_F(DataIo, SendFileOfAMissingFileRaisesTheStreamError) {
