@@ -9,25 +9,19 @@
 
 #include "net/socket/psock.h"
 #include "platform/sockets.h"
+#include "tests/socket/socket_test_support.h"
 #include "tests/support/script_server.h"
 
 namespace {
 
+using sockettest::ErrorOf;
+using sockettest::StartAndConnect;
 using psock::ESockError;
 using psock::TPowersock;
 using testsupport::ScriptServer;
 
 // A name no resolver is asked about: a DNS label may not be longer than 63 characters.
 const std::string UnresolvableHost = std::string(70, 'x') + ".invalid";
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
 
 // A loopback port that refuses connections: bound, never listening.
 struct RefusingPort {

@@ -11,24 +11,18 @@
 
 #include "net/socket/psock.h"
 #include "platform/runtime.h"
+#include "tests/socket/socket_test_support.h"
 #include "tests/support/script_server.h"
 
 namespace {
 
+using sockettest::ErrorOf;
+using sockettest::StartAndConnect;
 using namespace std::chrono_literals;
 using psock::EAbortError;
 using psock::TPowersock;
 using testsupport::Connection;
 using testsupport::ScriptServer;
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
 
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 generator(seed);

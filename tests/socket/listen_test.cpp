@@ -6,21 +6,15 @@
 #include <thread>
 
 #include "net/socket/psock.h"
+#include "tests/socket/socket_test_support.h"
 #include "tests/support/script_server.h"
 
 namespace {
 
+using sockettest::ErrorOf;
+using sockettest::StartAndConnect;
 using namespace std::chrono_literals;
 using psock::TPowersock;
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
 
 int PortOf(const std::string& portString) {
     const auto ports = testsupport::ParseFtpHostPort("127,0,0,1" + portString);
@@ -79,11 +73,8 @@ TEST(Listen, PortStringFormatsHighAndLowByte) {
 TEST(Listen, LocalAddressOfAConnectionUsesCommas) {
     testsupport::ScriptServer server;
     server.Accept().WaitForPeerClose();
-    server.Start();
     TPowersock control;
-    control.Host = "127.0.0.1";
-    control.Port = server.port();
-    control.Connect();
+    StartAndConnect(server, control);
     EXPECT_EQ(control.GetLocalAddress(), "127,0,0,1");
     control.Disconnect();
     EXPECT_TRUE(server.Finish().empty());

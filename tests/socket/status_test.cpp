@@ -6,10 +6,13 @@
 
 #include "net/socket/psock.h"
 #include "platform/sockets.h"
+#include "tests/socket/socket_test_support.h"
 #include "tests/support/script_server.h"
 
 namespace {
 
+using sockettest::ErrorOf;
+using sockettest::StartAndConnect;
 using psock::TPowersock;
 using testsupport::ScriptServer;
 
@@ -72,12 +75,9 @@ TEST(ReportStatus, LevelFiltersExactlyAndKeepsLastStatus) {
 TEST(ReportStatus, TransactionReportsTraceThenTheReplyLine) {
     ScriptServer server;
     server.Accept().ExpectLine("NOOP").SendLine("200 ok").WaitForPeerClose();
-    server.Start();
     std::vector<std::string> level1, level8;
     TPowersock sock;
-    sock.Host = "127.0.0.1";
-    sock.Port = server.port();
-    sock.Connect();
+    StartAndConnect(server, sock);
     sock.ReportLevel = 1;
     sock.OnStatus = [&](platform::TObject*, const std::string& s) { level1.push_back(s); };
     sock.Transaction("NOOP");
@@ -93,12 +93,9 @@ TEST(ReportStatus, TransactionReportsTraceThenTheReplyLine) {
 TEST(ReportStatus, TimedOperationsReportTimerOnAndOff) {
     ScriptServer server;
     server.Accept().SendLine("hello").WaitForPeerClose();
-    server.Start();
     std::vector<std::string> seen;  // outlives the component, whose destruction reports too
     TPowersock sock;
-    sock.Host = "127.0.0.1";
-    sock.Port = server.port();
-    sock.Connect();
+    StartAndConnect(server, sock);
     sock.ReportLevel = 8;
     sock.OnStatus = [&](platform::TObject*, const std::string& s) { seen.push_back(s); };
     sock.ReadLn();
