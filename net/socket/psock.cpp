@@ -463,9 +463,8 @@ void TPowersock::SendBuffer(const char* buffer, std::uint16_t length) {
     if (!Canceled) {
         int count = length;
         if (count == 0) {
-            const void* end = std::memchr(buffer, '\0', MaxPiece);
-            if (end == nullptr) throw ERangeError();
-            count = static_cast<int>(static_cast<const char*>(end) - buffer);
+            count = static_cast<int>(::strnlen(buffer, MaxPiece));
+            if (count == MaxPiece) throw ERangeError();
         }
         SendAll(buffer, count, false, nullptr);
     }
