@@ -3,23 +3,71 @@
 #include <exception>
 #include <utility>
 
+#include "app/file_name_parts.h"
+#include "app/message_texts.h"
+#include "app/send_server.h"
+#include "app/service_urls.h"
 #include "platform/cp932.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 
 namespace app {
 
-TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1) : view_(view), argument1_(std::move(argument1)) {
+TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1)
+    : view_(view), argument1_(std::move(argument1)), watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }) {
+    CreateComponents();
     view_.SetComboBox1ItemIndex(0);
+}
+
+TMainForm1::~TMainForm1() = default;
+
+// The components as the window's layout sets them up; the send sets the server itself.
+void TMainForm1::CreateComponents() {
+    NMFTP1 = std::make_unique<nmftp::TNMFTP>();
+    NMFTP1->Port = 21;
+    NMFTP1->ReportLevel = 0;
+    NMFTP1->OnSuccess = [this](nmftp::TCmdType Trans_Type) {
+        watchdog_.Feed();
+        NMFTP1Success(Trans_Type);
+    };
+    NMFTP1->Passive = false;
+    NMFTP1->FirewallType = nmftp::FTUser;
+    NMFTP1->FWAuthenticate = false;
+    NMFTP1->ProxyPort = 0;
+    NMFTP1->ParseList = false;
+
+    NMHTTP1 = std::make_unique<nmhttp::TNMHTTP>();
+    NMHTTP1->Port = 0;
+    NMHTTP1->ReportLevel = 0;
+    NMHTTP1->Body = "Default.htm";
+    NMHTTP1->Header = "Head.txt";
+    NMHTTP1->InputFileMode = false;
+    NMHTTP1->OutputFileMode = false;
+    NMHTTP1->ProxyPort = 0;
+    WatchForProgress();
+}
+
+// Every sign that a component is getting on restarts the watchdog's count.
+void TMainForm1::WatchForProgress() {
+    const auto progress = [this](platform::TObject*) { watchdog_.Feed(); };
+    for (psock::TPowersock* component : {static_cast<psock::TPowersock*>(NMFTP1.get()),
+                                         static_cast<psock::TPowersock*>(NMHTTP1.get())}) {
+        component->OnHostResolved = progress;
+        component->OnConnect = progress;  // the connection, before any log-in
+        component->OnPacketSent = progress;
+        component->OnPacketRecvd = progress;
+    }
+    NMFTP1->OnConnect = progress;  // logged in
+    NMFTP1->OnTransactionStart = progress;
+    NMFTP1->OnTransactionStop = progress;
+    NMHTTP1->OnAboutToSend = progress;
 }
 
 void TMainForm1::FormShow() {
     LoadSettings();
     if (argument1_.cp932Path.empty()) return;  // settings mode: the window stays
     auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
-    if (CheckDroppedFile(argument1_, view_.Edit2Text(), refuse) == DropCheck::Accepted) {
-        // SendDroppedFile (FTP upload, then the notification request) runs here.
-    }
+    if (CheckDroppedFile(argument1_, view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
     view_.Close();
 }
 
@@ -53,6 +101,73 @@ void TMainForm1::SaveSettings() {
     registry.WriteString("MAIL1", view_.Edit2Text());
     registry.WriteInteger("MAIL2", view_.ComboBox1ItemIndex());
     registry.CloseKey();
+}
+
+void TMainForm1::SpeedButton1Click() { platform::OpenUrl(InformationUrl(view_.ExecutablePath())); }
+
+void TMainForm1::SpeedButton2Click() { platform::OpenUrl(ServiceSiteUrl()); }
+
+void TMainForm1::SpeedButton3Click() { view_.ShowMessage(FormatsListMessage()); }
+
+void TMainForm1::SendDroppedFile() {
+    try {
+        UploadAndNotify();
+    } catch (const std::exception&) {
+        watchdog_.Stop();
+        BeepAndShowMessage(SendFailedMessage());
+    }
+    watchdog_.Stop();
+}
+
+// Upload, success message, notification. The FTP session is not ended by a command: the
+// control connection stays open until the program ends.
+void TMainForm1::UploadAndNotify() {
+    const SendServer server = SendServerFromEnvironment();
+    NMFTP1->Host = server.host;
+    NMFTP1->Port = server.ftpPort;
+    NMFTP1->UserID = "zdq";
+    NMFTP1->Password = "Qm7tR2xw";
+
+    watchdog_.Start();
+    NMFTP1->Connect();
+    ThrowIfStalled();
+    NMFTP1->Mode(2);
+    ThrowIfStalled();
+    NMFTP1->ChangeDir("./");
+    ThrowIfStalled();
+    const std::string fileName = ExtractFileName(argument1_.cp932Path);
+    NMFTP1->Upload(argument1_.cp932Path, fileName);  // NMFTP1Success shows the success message in here
+
+    const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
+    const std::string url =
+        NotifyUrl(server.host + port, fileName, view_.Edit1Text(), view_.Edit2Text(), view_.ComboBox1Text());
+    watchdog_.Start();
+    NMHTTP1->Post(url, "");
+    ThrowIfStalled();
+    // The client does not treat an error status as a failure, but then the script has not
+    // taken the notification and no link will be mailed; no status line at all says as little.
+    if (NMHTTP1->ReplyNumber < 100 || NMHTTP1->ReplyNumber >= 400) {
+        throw platform::Exception("Notification answered with status " + std::to_string(NMHTTP1->ReplyNumber));
+    }
+}
+
+void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
+    if (Trans_Type != nmftp::cmdUpload) return;
+    watchdog_.Stop();  // the user may read the message as long as they like
+    const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
+    BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(argument1_.cp932Path)));
+}
+
+// The watchdog's verdict: cancel whichever component is waiting, so its operation fails.
+void TMainForm1::StopWorkingComponents() {
+    if (NMFTP1->DataSocket) NMFTP1->DataSocket->Cancel();
+    NMFTP1->Cancel();
+    NMHTTP1->Abort();  // ends a host lookup too
+}
+
+// A cancel can land just after the operation it was meant for has finished its wait.
+void TMainForm1::ThrowIfStalled() const {
+    if (watchdog_.Expired()) throw psock::EAbortError("Send stalled");
 }
 
 void TMainForm1::BeepAndShowMessage(const std::string& cp932Text) {

@@ -3,39 +3,60 @@
 // its controls' events to the handlers and shows what the logic asks through TMainForm1View.
 //
 // Started without a file, the window is the settings window; started with one (a file dropped
-// on the program's icon), FormShow checks the file and closes the window again.
+// on the program's icon), FormShow checks the file, sends it and closes the window again.
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 #include "app/dropped_file_check.h"
 #include "app/main_form_view.h"
+#include "app/send_watchdog.h"
+#include "net/ftp/nmftp.h"
+#include "net/http/nmhttp.h"
 
 namespace app {
 
 // The settings' key under the current user's hive.
 inline constexpr const char SettingsKey[] = "\\Software\\Varrowen\\iZDQ";
 
+// How long a send may go without progress before it fails: there is no window to cancel from.
+inline constexpr std::chrono::milliseconds SendStallLimit{30'000};
+
 class TMainForm1 {
 public:
-    // Selects the carrier domain, as the window is created.
+    // Creates the network components and selects the carrier domain, as the window is created.
     TMainForm1(TMainForm1View& view, DroppedFile argument1);
+    ~TMainForm1();
 
-    // Handlers, named as the toolkit names them. SpeedButton1Click, SpeedButton2Click and
-    // SpeedButton3Click (information links) and NMFTP1Success (the send) join these.
+    // Handlers, named as the toolkit names them.
     void FormShow();
     void Edit1Change();  // change of Edit1 or Edit2
     void Button1Click();  // lets a refused save escape to the failure display
+    void SpeedButton1Click();  // the maker's information page
+    void SpeedButton2Click();  // the service's web site
+    void SpeedButton3Click();  // the list of supported formats
+    void NMFTP1Success(nmftp::TCmdType Trans_Type);
 
     void LoadSettings();  // silent on every failure
     void SaveSettings();  // throws platform::ERegistryException naming the refused value
+    void SendDroppedFile();  // shows its own failures
+
+    // The network components the window owns.
+    std::unique_ptr<nmftp::TNMFTP> NMFTP1;
+    std::unique_ptr<nmhttp::TNMHTTP> NMHTTP1;
 
 private:
+    void CreateComponents();
+    void WatchForProgress();
+    void UploadAndNotify();
+    void StopWorkingComponents();
+    void ThrowIfStalled() const;
     void BeepAndShowMessage(const std::string& cp932Text);
 
-    // The network components NMFTP1 (upload) and NMHTTP1 (notification) become members here,
-    // created with the window.
     TMainForm1View& view_;
     DroppedFile argument1_;
+    SendWatchdog watchdog_;
 };
 
 }  // namespace app

@@ -27,6 +27,9 @@ public:
     virtual void ShowMessage(const std::string& cp932Text) = 0;
     // Asks the window to close, which ends the program.
     virtual void Close() = 0;
+
+    // The full path of the running program's file.
+    virtual std::string ExecutablePath() const = 0;
 };
 
 }  // namespace app

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 #include "app/dialog_texts.h"
 #include "app/qt/qt_text.h"
 #include "platform/shell.h"
@@ -49,8 +51,22 @@ void MessageDialog::showEvent(QShowEvent* event) {
     if (QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
 }
 
+namespace {
+
+// One line on the standard error stream for every dialog shown, so a send, which has no window
+// of its own, leaves a trace of what the user was told.
+void LogDialog(const QString& caption, const QString& text) {
+    QString line = QStringLiteral("dialog: ") + caption + QStringLiteral(": ") + text;
+    line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
 void ShowMessageDialog(const std::string& cp932Text, QWidget* parent) {
     MessageDialog dialog(cp932Text, parent);
+    LogDialog(dialog.windowTitle(), ToQString(cp932Text));
     dialog.exec();
 }
 
@@ -58,6 +74,7 @@ void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent) {
     QMessageBox box(QMessageBox::Critical, ToQString(ApplicationTitle()), ToQString(FailureDisplayText(cp932Message)),
                     QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
+    LogDialog(box.windowTitle(), box.text());
     box.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "app/qt/qt_main_form1.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,7 +129,9 @@ void QtMainForm1::BindHandlers() {
     connect(Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { RunHandler([this] { logic_->Button1Click(); }); });
-    // The information links (SpeedButton1 to 3) are bound when their handlers join the logic.
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton1Click(); }); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton2Click(); }); });
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton3Click(); }); });
 }
 
 void QtMainForm1::RunHandler(const std::function<void()>& handler) {
@@ -158,6 +161,8 @@ void QtMainForm1::Close() {
     closeRequested_ = true;
     close();
 }
+
+std::string QtMainForm1::ExecutablePath() const { return ToCp932(QCoreApplication::applicationFilePath()); }
 
 void QtMainForm1::setVisible(bool visible) {
     if (visible && !shown_) {

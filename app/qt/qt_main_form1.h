@@ -37,6 +37,7 @@ public:
     void SetButton1Enabled(bool enabled) override;
     void ShowMessage(const std::string& cp932Text) override;
     void Close() override;
+    std::string ExecutablePath() const override;
 
     // The first show runs FormShow before the window reaches the screen; a close requested
     // there keeps it off the screen.

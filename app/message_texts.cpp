@@ -1,0 +1,23 @@
+#include "app/message_texts.h"
+
+#include "platform/cp932.h"
+
+namespace app {
+
+std::string SendSucceededMessage(const std::string& cp932Address, const std::string& cp932FileName) {
+    return cp932Address + platform::Cp932(" 宛てに「") + cp932FileName +
+           platform::Cp932(
+               "」を送信しました。\n\n【ご注意】\n・ファイルの破損、非対応フォーマットについてはサポート致しかねます。\n"
+               "・サーバーの状況により送信が延滞する場合や、予告なしにサービスを停止させていただく場合があります。\n\n"
+               "あらかじめご了承ください。");
+}
+
+std::string SendFailedMessage() { return platform::Cp932("インターネットに接続できません。"); }
+
+std::string FormatsListMessage() {
+    return platform::Cp932(
+        "【対応ファイル形式一覧】\nai\nbmp\ndcm\neps\ngif\njpg\njpeg\npcx\npdf\npict\npct\npng\nps\npsd\ntif\ntiff\n\n"
+        "(2007.7.23現在)");
+}
+
+}  // namespace app

@@ -1,0 +1,15 @@
+#pragma once
+// The texts of the send's and the information links' message dialogs, in CP932.
+
+#include <string>
+
+namespace app {
+
+// "<address> 宛てに「<file name>」を送信しました。" and the notice that follows it.
+std::string SendSucceededMessage(const std::string& cp932Address, const std::string& cp932FileName);
+// "インターネットに接続できません。": every failure of a send.
+std::string SendFailedMessage();
+// The list of supported file formats.
+std::string FormatsListMessage();
+
+}  // namespace app
