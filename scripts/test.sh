@@ -38,4 +38,5 @@ source "$BED/env"
 set +a
 export QT_QPA_PLATFORM=offscreen
 
-ctest --test-dir "$BUILD_DIR" --output-on-failure "$@"
+# A hung test fails after two minutes instead of holding the run up.
+ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 "$@"
