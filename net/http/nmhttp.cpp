@@ -44,6 +44,16 @@ int StrToInt(const std::string& text) {
     throw Exception("'" + text + "'" + platform::Cp932(" は整数ではありません"));
 }
 
+// Only the low 16 bits of Port reach the socket: a number beyond them would quietly connect
+// to another port, so it is refused.
+int PortNumber(const std::string& text) {
+    const int port = StrToInt(text);
+    if (port < 0 || port > 65535) {
+        throw Exception("Port number out of range: '" + text + "'");
+    }
+    return port;
+}
+
 // A status code: plain decimal digits that fit the 16-bit reply number; anything else is 0.
 std::int16_t StatusCodeOf(const std::string& field) {
     if (field.empty() || field.size() > 5 ||
@@ -217,15 +227,23 @@ void TNMHTTP::DoRequest() {
 
 // Connects, sends, receives; the connection is closed however that ends.
 void TNMHTTP::Exchange() {
+    const int chosenTimeOut = TimeOut;
+    if (chosenTimeOut == 0) {
+        TimeOut = SilenceLimit;
+    }
+    const auto finish = [&] {
+        TimeOut = chosenTimeOut;
+        Disconnect();
+    };
     try {
         Connect();
         SendRequest();
         ReceiveResponse();
     } catch (...) {
-        Disconnect();
+        finish();
         throw;
     }
-    Disconnect();
+    finish();
 }
 
 void TNMHTTP::ReceiveResponse() {
@@ -254,7 +272,7 @@ void TNMHTTP::ReportResult() {
         if (OnFailure) {
             OnFailure(CurrentCmd);
         }
-    } else if (ReplyNumber <= 302 && !Location.empty()) {
+    } else if (ReplyNumber >= 300 && ReplyNumber <= 302 && !Location.empty()) {
         URL = Location;
     }
 }
@@ -286,10 +304,12 @@ bool TNMHTTP::DecideRedirect() {
     return followable;
 }
 
-// A target without "//" is relative to the server just asked: it keeps that host and port (a
-// proxy needs the whole URL, and a bare path must not be taken for a host name).
+// A target whose first "/" does not begin "//" (no "scheme://" or "//host") is relative to the
+// server just asked: it keeps that host and port (a proxy needs the whole URL, and a bare path
+// must not be taken for a host name, nor "//" inside a path for the start of one).
 std::string TNMHTTP::AbsoluteURL(const std::string& target) const {
-    if (Contains(target, "//")) {
+    const auto firstSlash = target.find('/');
+    if (firstSlash != std::string::npos && target.compare(firstSlash, 2, "//") == 0) {
         return target;
     }
     std::string origin = "http://" + Host;
@@ -316,7 +336,7 @@ void TNMHTTP::ParseURL() {
     std::string hostPart = HostPartOf(URL);
     const auto colon = hostPart.find(':');
     if (colon != std::string::npos) {
-        Port = StrToInt(NthWord(hostPart, ':', 2));
+        Port = PortNumber(NthWord(hostPart, ':', 2));
         hostPart.resize(colon);
     }
     if (!hostPart.empty()) {

@@ -173,15 +173,15 @@ TEST_F(HttpExchange, CookieOfAnOrdinaryResponseStaysInResponseCookie) {
 TEST_F(HttpExchange, RelativeLocationsStayOnTheSameServerAndPort) {
     ScriptServer server;
     ReadHead(server.Accept()).Send("HTTP/1.0 301 Moved\r\nLocation: next\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLOCATION:/dir/page?q=1\r\n\r\n").Close();
+    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLOCATION:/dir//page?q=1\r\n\r\n").Close();
     ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
     server.Start();
     http.Get(UrlOf(server, "/start"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     const std::vector<std::string> lines = server.lines();
     EXPECT_THAT(lines, testing::Contains("GET /next HTTP/1.0"));
-    EXPECT_THAT(lines, testing::Contains("GET /dir/page?q=1 HTTP/1.0"));
-    EXPECT_EQ(http.URL, UrlOf(server, "/dir/page?q=1"));
+    EXPECT_THAT(lines, testing::Contains("GET /dir//page?q=1 HTTP/1.0"));  // "//" in a path names no host
+    EXPECT_EQ(http.URL, UrlOf(server, "/dir//page?q=1"));
     EXPECT_THAT(events, ElementsAre("redirect", "redirect", "success 0"));
 }
 
@@ -218,7 +218,7 @@ TEST_F(HttpExchange, RedirectLoopEndsAtTheCap) {
 TEST_F(HttpExchange, OtherRedirectStatusesAndHandledEndTheOperation) {
     ScriptServer server;
     ReadHead(server.Accept()).Send("HTTP/1.0 303 See Other\r\nLocation: /other\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 299 Odd\r\n\r\n").Close();
+    ReadHead(server.Accept()).Send("HTTP/1.0 299 Odd\r\nLocation: /elsewhere\r\n\r\n").Close();
     ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nSet-Cookie: c=1\r\nLocation: /x\r\n\r\n").Close();
     ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\n\r\n").Close();  // nowhere to go
     server.Start();
@@ -227,6 +227,7 @@ TEST_F(HttpExchange, OtherRedirectStatusesAndHandledEndTheOperation) {
     EXPECT_EQ(http.URL, UrlOf(server, "/a"));
     http.Get(UrlOf(server, "/b"));
     EXPECT_THAT(events, ElementsAre("redirect"));
+    EXPECT_EQ(http.URL, UrlOf(server, "/b"));  // 299 is no redirect: its Location is not taken
     stopAtRedirect = true;
     http.Get(UrlOf(server, "/c"));
     EXPECT_EQ(http.HeaderInfo.Cookie, "c=1");  // taken before the handler could stop
@@ -391,6 +392,18 @@ TEST_F(HttpExchange, SilentServerEndsByTheTimeOut) {
     http.TimeOut = 300;
     EXPECT_THROW(http.Get(UrlOf(server, "/")), psock::EAbortError);
     EXPECT_FALSE(http.Connected);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
+TEST_F(HttpExchange, WithoutATimeOutSilenceIsStillBounded) {
+    ScriptServer server;
+    ReadHead(server.Accept()).WaitForPeerClose();
+    server.Start();
+    http.TimeOut = 0;
+    http.SilenceLimit = 300;
+    EXPECT_THROW(http.Get(UrlOf(server, "/")), psock::EAbortError);
+    EXPECT_FALSE(http.Connected);
+    EXPECT_EQ(http.TimeOut, 0);
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
