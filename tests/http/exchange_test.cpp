@@ -75,6 +75,23 @@ TEST_F(HttpExchange, SuccessKeepsHeaderBodyAndStatus) {
                             "Content-type: application/x-www-form-urlencoded", ""));
 }
 
+TEST_F(HttpExchange, CompletionIsReportedAfterSuccessFromLevelTwo) {
+    ScriptServer server;
+    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
+    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
+    ReadHead(server.Accept()).Send("HTTP/1.0 500 Oops\r\n\r\n").Close();
+    server.Start();
+    http.OnStatus = [this](platform::TObject*, const std::string& status) { events.push_back(status); };
+    http.ReportLevel = 1;
+    http.Get(UrlOf(server, "/"));
+    EXPECT_THAT(events, ElementsAre("success 0"));
+    http.ReportLevel = 2;
+    http.Get(UrlOf(server, "/"));
+    http.Get(UrlOf(server, "/"));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_THAT(events, ElementsAre("success 0", "success 0", "Transaction Completed", "failure 0"));
+}
+
 TEST_F(HttpExchange, NotFoundFiresFailureAndKeepsTheErrorPage) {
     ScriptServer server;
     ReadHead(server.Accept()).Send("HTTP/1.1 404 Not Found\r\n\r\n<h1>no</h1>").Close();

@@ -126,7 +126,7 @@ TEST(BuildHeader, GetMatchesTheWireExample) {
 TEST(BuildHeader, DataKindsAnnounceTheirLengthAndOthersDoNot) {
     InspectableHTTP http;
     http.RequestData = "abcde";
-    for (const CmdType cmd : {CmdType::Post, CmdType::Put, CmdType::Patch, CmdType::Trace}) {
+    for (const CmdType cmd : {CmdType::Post, CmdType::Put, CmdType::Patch, CmdType::Trace, CmdType::SendRaw}) {
         const auto lines = http.HeaderFor(cmd, "http://h/");
         EXPECT_EQ(lines.back(), "Content-Length: 5") << static_cast<int>(cmd);
     }
@@ -157,6 +157,16 @@ TEST(BuildHeader, RequestLineTokensAndExtraLines) {
     EXPECT_EQ(http.HeaderFor(CmdType::Patch, "http://h/s")[0], "PATCH /s HTTP/1.0");
     EXPECT_EQ(http.HeaderFor(CmdType::Put, "http://h/s")[0], "PUT /s HTTP/1.0");
     EXPECT_EQ(http.HeaderFor(CmdType::SendRaw, "http://h/s")[0], "Host: h");
+}
+
+TEST(BuildHeader, NoHostGivesNoHostLineEvenThroughAProxy) {
+    InspectableHTTP http;
+    EXPECT_EQ(http.HeaderFor(CmdType::Get, "/x"),
+              (std::vector<std::string>{"GET /x HTTP/1.0", Accept1, Accept2, ContentType}));
+    http.Proxy = "127.0.0.1";
+    EXPECT_EQ(http.HeaderFor(CmdType::Get, "/x"),
+              (std::vector<std::string>{"GET /x HTTP/1.0", "Proxy-Connection: Keep-Alive", Accept1, Accept2,
+                                        ContentType}));
 }
 
 TEST(BuildHeader, HeaderInfoLinesComeInOrderAndBasicAuthNeedsBoth) {
