@@ -227,23 +227,15 @@ void TNMHTTP::DoRequest() {
 
 // Connects, sends, receives; the connection is closed however that ends.
 void TNMHTTP::Exchange() {
-    const int chosenTimeOut = TimeOut;
-    if (chosenTimeOut == 0) {
-        TimeOut = SilenceLimit;
-    }
-    const auto finish = [&] {
-        TimeOut = chosenTimeOut;
-        Disconnect();
-    };
     try {
         Connect();
         SendRequest();
         ReceiveResponse();
     } catch (...) {
-        finish();
+        Disconnect();
         throw;
     }
-    finish();
+    Disconnect();
 }
 
 void TNMHTTP::ReceiveResponse() {

@@ -54,10 +54,6 @@ public:
 // circles cannot keep it busy for ever.
 constexpr int MaxRedirects = 20;
 
-// Silence (milliseconds) an exchange waits out when TimeOut is 0, so a server that accepts and
-// then neither answers nor closes cannot hold the caller's thread for ever.
-constexpr int DefaultSilenceLimit = 120000;
-
 class TNMHTTP : public psock::TPowersock {
 public:
     TNMHTTP();
@@ -74,9 +70,6 @@ public:
     TResultEvent OnFailure;
     THandlerEvent OnRedirect;     // set Handled to stop at the redirect
     TNotifyEvent OnAuthenticationNeeded;
-    // Stands in for TimeOut during an exchange while TimeOut is 0 (handlers called meanwhile see
-    // it in TimeOut); 0 waits without a bound.
-    int SilenceLimit = DefaultSilenceLimit;
 
     // The current request and what the last response said.
     std::string Path;

@@ -412,18 +412,6 @@ TEST_F(HttpExchange, SilentServerEndsByTheTimeOut) {
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST_F(HttpExchange, WithoutATimeOutSilenceIsStillBounded) {
-    ScriptServer server;
-    ReadHead(server.Accept()).WaitForPeerClose();
-    server.Start();
-    http.TimeOut = 0;
-    http.SilenceLimit = 300;
-    EXPECT_THROW(http.Get(UrlOf(server, "/")), psock::EAbortError);
-    EXPECT_FALSE(http.Connected);
-    EXPECT_EQ(http.TimeOut, 0);
-    EXPECT_THAT(server.Finish(), IsEmpty());
-}
-
 TEST_F(HttpExchange, AboutToSendMayAddLinesBeforeEveryPass) {
     ScriptServer server;
     ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLocation: /2\r\n\r\n").Close();
