@@ -18,11 +18,11 @@ FileStream::FileStream(const std::string& cp932Path, Mode mode) : path_(cp932Pat
         if (::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
         else file_ = std::fopen(native.c_str(), "rb");
         if (file_ == nullptr)
-            throw EFOpenError("Cannot open file \"" + cp932Path + "\". " + std::strerror(errno));
+            throw EFOpenError(Cp932("ファイル ") + cp932Path + Cp932(" は開けません"));
     } else {
         file_ = std::fopen(native.c_str(), "wb");
         if (file_ == nullptr)
-            throw EFCreateError("Cannot create file \"" + cp932Path + "\". " + std::strerror(errno));
+            throw EFCreateError(Cp932("ファイル ") + cp932Path + Cp932(" を作成できません"));
     }
 }
 

@@ -39,8 +39,12 @@ TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
     EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
     EXPECT_EQ(in.Position(), 5);
     EXPECT_TRUE(std::filesystem::exists(dir / "写真.jpg"));
-    EXPECT_THROW(platform::FileStream(platform::Cp932(dir.string()), platform::FileStream::Mode::Read),
-                 platform::EFOpenError);
+    try {
+        platform::FileStream folder(platform::Cp932(dir.string()), platform::FileStream::Mode::Read);
+        FAIL() << "a folder opened as a file";
+    } catch (const platform::EFOpenError& error) {
+        EXPECT_EQ(error.Message(), platform::Cp932("ファイル " + dir.string() + " は開けません"));
+    }
     EXPECT_THROW(platform::FileStream(name + "/x", platform::FileStream::Mode::Create), platform::EFCreateError);
     std::filesystem::remove_all(dir);
 }
