@@ -5,14 +5,15 @@
 namespace app {
 
 SendWatchdog::SendWatchdog(std::chrono::milliseconds limit, std::function<void()> onStall)
-    : onStall_(std::move(onStall)) {
+    : limit_(limit), onStall_(std::move(onStall)) {
     timer_.SetEnabled(false);
-    timer_.SetInterval(static_cast<std::uint32_t>(limit.count()));
+    timer_.SetInterval(static_cast<std::uint32_t>(limit_.count()));
     timer_.SetOnTimer([this](platform::TObject*) { Expire(); });
 }
 
 void SendWatchdog::Start() {
     expired_ = false;
+    timer_.SetInterval(static_cast<std::uint32_t>(limit_.count()));
     timer_.SetEnabled(false);  // a change of Enabled restarts the countdown
     timer_.SetEnabled(true);
 }
@@ -26,8 +27,10 @@ void SendWatchdog::Feed() {
 void SendWatchdog::Stop() { timer_.SetEnabled(false); }
 
 void SendWatchdog::Expire() {
-    Stop();
-    expired_ = true;
+    if (!expired_) {
+        expired_ = true;
+        timer_.SetInterval(static_cast<std::uint32_t>(RecancelInterval.count()));
+    }
     if (onStall_) onStall_();
 }
 

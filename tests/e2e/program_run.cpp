@@ -1,0 +1,235 @@
+#include "tests/e2e/program_run.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/registry.h"
+#include "tests/support/testbed.h"
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Keyboard focus is one for the whole display: runs answer their dialogs one at a time.
+std::mutex& KeyboardMutex() {
+    static std::mutex keyboard;
+    return keyboard;
+}
+
+// Saves the settings with the program's own store, into the configuration folder given.
+void SaveSettings(const std::filesystem::path& configHome, const Settings& settings) {
+    static std::mutex environmentMutex;
+    std::lock_guard<std::mutex> lock(environmentMutex);
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+    platform::TRegistry registry;
+    registry.OpenKey("\\Software\\Varrowen\\iZDQ", true);
+    registry.WriteString("NAME", settings.name);
+    registry.WriteString("MAIL1", settings.mailLocalPart);
+    registry.WriteInteger("MAIL2", settings.carrierIndex);
+    registry.CloseKey();
+    if (saved) ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+std::vector<std::string> Environment(const std::map<std::string, std::string>& overrides) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        if (!overrides.contains(text.substr(0, text.find('=')))) entries.push_back(text);
+    }
+    for (const auto& [name, value] : overrides) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::string Output(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+std::vector<std::string> VisibleDialogWindows(pid_t pid) {
+    std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^" +
+                                  std::string(Title) + "$' 2>/dev/null"));
+    std::vector<std::string> windows;
+    for (std::string id; std::getline(ids, id);)
+        if (!id.empty()) windows.push_back(id);
+    return windows;
+}
+
+// True when the child has exited (it is left to be reaped).
+bool HasEnded(pid_t pid) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+std::string Unescaped(const std::string& logged) {
+    std::string text;
+    for (std::size_t i = 0; i < logged.size(); ++i) {
+        if (logged[i] == '\\' && i + 1 < logged.size() && logged[i + 1] == 'n') {
+            text += '\n';
+            ++i;
+        } else {
+            text += logged[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const std::filesystem::path& file) {
+    const std::filesystem::path config = home_.path() / "config";
+    const std::filesystem::path runtime = home_.path() / "runtime";
+    std::filesystem::create_directories(config);
+    std::filesystem::create_directories(runtime);
+    ::chmod(runtime.c_str(), 0700);
+    SaveSettings(config, settings);
+    errorLog_ = home_.path() / "stderr.log";
+
+    const std::vector<std::string> environment = Environment({
+        {"XDG_CONFIG_HOME", config.string()},
+        {"XDG_RUNTIME_DIR", runtime.string()},
+        {"QT_QPA_PLATFORM", "xcb"},  // a real window on the test's X display
+        {"MILTE_UPLOAD_HOST", "127.0.0.1"},
+        {"MILTE_FTP_PORT", std::to_string(servers.ftpPort)},
+        {"MILTE_HTTP_PORT", std::to_string(servers.httpPort)},
+    });
+    std::vector<char*> envp;
+    for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+    std::string program = MILTE_POST_PROGRAM;
+    std::string argument = file.string();
+    char* argv[] = {program.data(), argument.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    started_ = Clock::now();
+    const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + program);
+}
+
+ProgramRun::~ProgramRun() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+RunResult ProgramRun::Finish(const std::function<void(const Dialog&)>& beforeAnswer, std::chrono::seconds limit) {
+    RunResult result;
+    result.started = started_;
+    const auto deadline = started_ + limit;
+    while (pid_ > 0) {
+        for (const Dialog& dialog : NewDialogs()) {
+            result.dialogs.push_back(dialog);
+            if (beforeAnswer) beforeAnswer(dialog);
+            Answer();
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            result.ended = true;
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
+        if (Clock::now() > deadline) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    for (const Dialog& dialog : NewDialogs()) result.dialogs.push_back(dialog);  // never answered
+    result.errorOutput = testsupport::ReadFileBytes(errorLog_);
+    return result;
+}
+
+std::vector<Dialog> ProgramRun::NewDialogs() {
+    std::istringstream log(testsupport::ReadFileBytes(errorLog_));
+    std::vector<Dialog> dialogs;
+    std::size_t index = 0;
+    const std::string prefix = "dialog: ";
+    for (std::string line; std::getline(log, line);) {
+        if (log.eof()) break;  // a line still being written
+        if (line.rfind(prefix, 0) != 0) continue;
+        if (index++ < dialogsSeen_) continue;
+        const std::string rest = line.substr(prefix.size());
+        const auto colon = rest.find(": ");
+        dialogs.push_back({rest.substr(0, colon), colon == std::string::npos ? "" : Unescaped(rest.substr(colon + 2)),
+                           Clock::now()});
+    }
+    dialogsSeen_ += dialogs.size();
+    return dialogs;
+}
+
+// Return in the dialog's window, as a person would press it; again if the press was lost.
+void ProgramRun::Answer() {
+    std::lock_guard<std::mutex> lock(KeyboardMutex());
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+        const std::vector<std::string> windows = VisibleDialogWindows(pid_);
+        if (windows.empty()) {
+            if (HasEnded(pid_)) return;
+            std::this_thread::sleep_for(20ms);
+            continue;
+        }
+        const std::string window = windows.back();
+        (void)!std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str());
+        for (int i = 0; i < 50; ++i) {
+            const std::vector<std::string> now = VisibleDialogWindows(pid_);
+            if (std::find(now.begin(), now.end(), window) == now.end()) return;
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+}
+
+std::string SuccessText(const std::string& address, const std::string& fileName) {
+    return address + " 宛てに「" + fileName +
+           "」を送信しました。\n\n【ご注意】\n・ファイルの破損、非対応フォーマットについてはサポート致しかねます。\n"
+           "・サーバーの状況により送信が延滞する場合や、予告なしにサービスを停止させていただく場合があります。\n\n"
+           "あらかじめご了承ください。";
+}
+
+std::uint16_t ClosedPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);  // never listened: connections are refused
+    return ntohs(address.sin_port);
+}
+
+}  // namespace e2e

@@ -1,0 +1,80 @@
+#pragma once
+// One run of the real milte-post program on the X display of the test (xvfb-run), started as the
+// shell starts it for a dropped file, with its own settings store and its send pointed at test
+// servers. The user is played by the keyboard: each dialog is answered with Return once the
+// test has looked at it. What the user was shown comes from the program's "dialog:" lines.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace e2e {
+
+using Clock = std::chrono::steady_clock;
+
+// The settings as the settings window saves them; texts in CP932.
+struct Settings {
+    std::string name;
+    std::string mailLocalPart;
+    int carrierIndex = 0;  // MAIL2: 0 = the carrier domain, -1 = none
+};
+
+// Where the send goes (MILTE_UPLOAD_HOST, MILTE_FTP_PORT, MILTE_HTTP_PORT).
+struct Servers {
+    std::uint16_t ftpPort = 0;
+    std::uint16_t httpPort = 0;
+};
+
+struct Dialog {
+    std::string caption;  // UTF-8
+    std::string text;     // UTF-8, line feeds as they were shown
+    Clock::time_point shown;
+};
+
+struct RunResult {
+    bool ended = false;  // false: it was still running at the limit and has been killed
+    int exitCode = -1;
+    std::vector<Dialog> dialogs;
+    Clock::time_point started;
+    std::string errorOutput;
+};
+
+class ProgramRun {
+public:
+    // Saves the settings, then starts the program with the file (its UTF-8 path) as argument 1.
+    ProgramRun(const Settings& settings, const Servers& servers, const std::filesystem::path& file);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    // Answers every dialog (first calling beforeAnswer with it) until the program ends or the
+    // limit passes. Safe to call for several runs on several threads at once.
+    RunResult Finish(const std::function<void(const Dialog&)>& beforeAnswer = {},
+                     std::chrono::seconds limit = std::chrono::seconds{60});
+
+private:
+    std::vector<Dialog> NewDialogs();
+    void Answer();
+
+    testsupport::TempDir home_;
+    std::filesystem::path errorLog_;
+    std::size_t dialogsSeen_ = 0;
+    pid_t pid_ = -1;
+    Clock::time_point started_;
+};
+
+// The UTF-8 success message the program shows for a send to address of the file.
+std::string SuccessText(const std::string& address, const std::string& fileName);
+inline constexpr const char FailureText[] = "インターネットに接続できません。";
+inline constexpr const char Title[] = "ミルテ・ポスト";
+
+// A loopback port nothing listens on (a server that is down).
+std::uint16_t ClosedPort();
+
+}  // namespace e2e

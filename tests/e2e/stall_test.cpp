@@ -1,0 +1,157 @@
+// Servers that stop answering or stop reading: the send gives up after its 30 s without progress
+// and tells the user, instead of waiting invisibly for ever. The four cases wait side by side.
+
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <future>
+#include <memory>
+
+#include "tests/e2e/program_run.h"
+#include "tests/support/script_server.h"
+#include "tests/support/testbed.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::ProgramRun;
+using e2e::RunResult;
+using testsupport::Connection;
+using testsupport::ScriptServer;
+
+const std::string Domain = MILTE_CARRIER_DOMAIN;
+constexpr auto StallLimit = 30s;
+// Longer than the program's bound, so only the program can end these dialogues.
+constexpr testsupport::Milliseconds ServerPatience{90'000};
+
+ScriptServer& LogIn(ScriptServer& ftp) {
+    return ftp.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password")
+        .ExpectLine("PASS Qm7tR2xw").SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary")
+        .ExpectLine("CWD ./").SendLine("250 here");
+}
+
+// The data connection of an active-mode upload, opened with a receive buffer so small that a
+// server that never reads it holds the client's data back almost at once.
+struct StalledDataConnection {
+    int socket = -1;
+    std::atomic<long long> received{-1};
+
+    void Open(const testsupport::HostPort& client) {
+        socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(client.port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw testsupport::ScriptError("cannot open the data connection");
+    }
+    // After the client has given up: what it had sent in all.
+    void DrainAndClose() {
+        timeval patience{10, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        char buffer[65536];
+        long long total = 0;
+        for (ssize_t got; (got = ::recv(socket, buffer, sizeof buffer, 0)) > 0;) total += got;
+        received = total;
+        ::close(socket);
+    }
+};
+
+std::optional<std::chrono::seconds> FailureAfter(const RunResult& result, e2e::Clock::time_point from) {
+    if (result.dialogs.empty() || result.dialogs.back().text != e2e::FailureText) return std::nullopt;
+    return std::chrono::duration_cast<std::chrono::seconds>(result.dialogs.back().shown - from);
+}
+
+class SendStall : public testsupport::TestbedTest {};
+
+TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) {
+    testsupport::TempDir folder;
+    const auto makeFile = [&](const std::string& name, std::size_t size) {
+        const auto path = folder.path() / name;
+        std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+        return path;
+    };
+
+    // A server that accepts and never greets.
+    ScriptServer silent(ServerPatience);
+    silent.Accept().WaitForPeerClose();
+    silent.Start();
+
+    // A server that never answers the STOR.
+    const std::string quietName = testsupport::UniqueName("quiet", ".jpg");
+    ScriptServer quiet(ServerPatience);
+    LogIn(quiet).ExpectLine().SendLine("200 port").ExpectLine("STOR " + quietName).WaitForPeerClose();
+    quiet.Start();
+
+    // A server that stops reading the data connection; the file is close to the size limit, far
+    // more than the socket buffers hold.
+    const std::string stuckName = testsupport::UniqueName("stuck", ".jpg");
+    const std::size_t stuckSize = 4'900'000;
+    auto data = std::make_shared<StalledDataConnection>();
+    ScriptServer stuck(ServerPatience);
+    LogIn(stuck)
+        .Run([data](Connection& control) {
+            const std::string port = control.ReadLine();
+            const auto client = testsupport::ParseFtpHostPort(port.substr(5));
+            if (!client) throw testsupport::ScriptError("bad PORT: " + port);
+            control.Send("200 port\r\n");
+            if (control.ReadLine().rfind("STOR ", 0) != 0) throw testsupport::ScriptError("no STOR");
+            data->Open(*client);
+            control.Send("150 go on\r\n");
+        })
+        .WaitForPeerClose()
+        .Run([data](Connection&) { data->DrainAndClose(); });
+    stuck.Start();
+
+    // A notification script that never answers; the upload goes to vsftpd.
+    const std::string unheardName = testsupport::UniqueName("unheard", ".jpg");
+    ScriptServer script(ServerPatience);
+    script.Accept().ExpectLine().WaitForPeerClose();
+    script.Start();
+
+    const e2e::Settings settings{"Taro", "taro", 0};
+    const std::uint16_t nginx = bed().nginx.port;
+    ProgramRun silentRun(settings, {silent.port(), nginx}, makeFile("silent.jpg", 1000));
+    ProgramRun quietRun(settings, {quiet.port(), nginx}, makeFile(quietName, 1000));
+    ProgramRun stuckRun(settings, {stuck.port(), nginx}, makeFile(stuckName, stuckSize));
+    ProgramRun unheardRun(settings, {bed().vsftpd.port, script.port()}, makeFile(unheardName, 1000));
+    const auto finish = [](ProgramRun& run) { return std::async(std::launch::async, [&run] { return run.Finish({}, 90s); }); };
+    auto silentResult = finish(silentRun);
+    auto quietResult = finish(quietRun);
+    auto stuckResult = finish(stuckRun);
+    auto unheardResult = finish(unheardRun);
+
+    for (auto* future : {&silentResult, &quietResult, &stuckResult}) {
+        const RunResult result = future->get();
+        ASSERT_TRUE(result.ended) << result.errorOutput;
+        EXPECT_EQ(result.dialogs.size(), 1u);
+        const auto after = FailureAfter(result, result.started);
+        ASSERT_TRUE(after.has_value()) << result.errorOutput;
+        EXPECT_GE(*after, StallLimit - 1s);
+        EXPECT_LT(*after, StallLimit + 15s);
+    }
+    const RunResult unheard = unheardResult.get();
+    ASSERT_TRUE(unheard.ended) << unheard.errorOutput;
+    ASSERT_EQ(unheard.dialogs.size(), 2u);
+    EXPECT_EQ(unheard.dialogs[0].text, e2e::SuccessText("taro@" + Domain, unheardName));
+    const auto after = FailureAfter(unheard, unheard.dialogs[0].shown);  // counted from the dismissal
+    ASSERT_TRUE(after.has_value());
+    EXPECT_GE(*after, StallLimit - 1s);
+    EXPECT_LT(*after, StallLimit + 15s);
+
+    for (ScriptServer* server : {&silent, &quiet, &stuck, &script}) EXPECT_THAT(server->Finish(), testing::IsEmpty());
+    // The client was held in the middle of the data, not waiting for a reply after it.
+    EXPECT_GE(data->received.load(), 0);
+    EXPECT_LT(data->received.load(), static_cast<long long>(stuckSize));
+    EXPECT_EQ(script.lines().at(0).rfind("POST /ftp.php?file=" + unheardName, 0), 0u);
+}
+
+}  // namespace
