@@ -281,6 +281,9 @@ void TNMFTP::Upload(const std::string& localFile, const std::string& remoteName)
         bool succeeded = false;
         {
             std::lock_guard<std::recursive_mutex> lock(TransferLock);
+            // The lock lets a handler on this thread through. A second upload cannot share the
+            // control connection with a transfer under way, and must not take its data socket.
+            if (DataSocket) throw Exception("Upload already in progress");
             struct DataSocketRelease {
                 TNMFTP& ftp;
                 ~DataSocketRelease() { ftp.DataSocket.reset(); }
@@ -314,8 +317,7 @@ bool TNMFTP::TransferFile(const std::string& localFile, const std::string& store
     ReportStatus(1, storeReport);
     const std::string storeReply = Command(storeLine);
     if (IsFailure(ReplyNumber, 301, 599)) {
-        failureReported = true;
-        ReportNegativeReply(storeReply, cmdUpload, true);
+        ReportRefusedUpload(storeReply, true, failureReported);
         return false;
     }
 
@@ -333,18 +335,24 @@ bool TNMFTP::TransferFile(const std::string& localFile, const std::string& store
     if (finalReply.empty()) throw ClosedWithoutReply();
     // A negative final reply means the server did not keep the file.
     if (IsFailure(ReplyCode(finalReply), 400, 599)) {
-        failureReported = true;
-        ReportNegativeReply(finalReply, cmdUpload, true);
+        ReportRefusedUpload(finalReply, false, failureReported);
         return false;
     }
     return true;
 }
 
+// A refusal of the transfer: the data socket is done with, so it goes before OnFailure runs
+// (a handler may start the upload again), and the failure is not offered to OnFailure twice.
+void TNMFTP::ReportRefusedUpload(const std::string& reply, bool unsupportedToo, bool& failureReported) {
+    DataSocket.reset();
+    failureReported = true;
+    ReportNegativeReply(reply, cmdUpload, unsupportedToo);
+}
+
 bool TNMFTP::OpenPassiveDataConnection(bool& failureReported) {
     const std::string reply = Command("PASV");
     if (ReplyNumber >= 500) {
-        failureReported = true;
-        ReportNegativeReply(reply, cmdUpload, false);
+        ReportRefusedUpload(reply, false, failureReported);
         return false;
     }
     // The address in the reply is ignored: the data goes to the host we logged in to.
@@ -359,29 +367,18 @@ bool TNMFTP::AnnounceDataPort(bool& failureReported) {
     DataSocket->Listen(true);
     const std::string reply = Command("PORT " + GetLocalAddress() + DataSocket->GetPortString());
     if (IsFailure(ReplyNumber, 301, 599)) {
-        failureReported = true;
-        ReportNegativeReply(reply, cmdUpload, false);
+        ReportRefusedUpload(reply, false, failureReported);
         return false;
     }
     return true;
 }
 
 // Takes the server's data connection; one from any other address is closed unheard. A server
-// may connect as soon as it gets "PORT": that connection is already waiting here.
+// may connect as soon as it gets "PORT": that connection is already waiting here. Each wait in
+// Accept is bounded by TimeOut.
 void TNMFTP::AcceptFromControlPeer() {
     const std::uint32_t serverAddress = RemoteAddress.address;
     const platform::net::Socket listening = DataSocket->SocketHandle;
-    // The wait is bounded by TimeOut like every other wait of an upload.
-    DataSocket->TimerOn();
-    struct TimerRelease {
-        psock::TPowersock& socket;
-        ~TimerRelease() {
-            try {
-                socket.TimerOff();
-            } catch (...) {
-            }
-        }
-    } release{*DataSocket};
     for (;;) {
         const platform::net::Socket accepted = DataSocket->Accept();
         if (DataSocket->RemoteAddress.address == serverAddress) {

@@ -100,6 +100,7 @@ private:
 
     bool TransferFile(const std::string& localFile, const std::string& storeLine,
                       const std::string& storeReport, bool& failureReported);
+    void ReportRefusedUpload(const std::string& reply, bool unsupportedToo, bool& failureReported);
     bool OpenPassiveDataConnection(bool& failureReported);
     bool AnnounceDataPort(bool& failureReported);
     void AcceptFromControlPeer();

@@ -192,6 +192,112 @@ TEST_F(FtpUploadScript, HandledFailureReturnsWithoutSuccess) {
     EXPECT_FALSE(log.Has("success:9"));
 }
 
+// A refused "PORT" or "PASV" fails the upload before "STOR", and is no unsupported-command case.
+TEST_F(FtpUploadScript, RefusedDataCommandFailsWithoutUnsupportedEvent) {
+    const std::string local = Write("d.bin", "abc");
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const std::string line = control.ReadLine();
+        if (line.rfind("PORT ", 0) != 0) throw testsupport::ScriptError("expected PORT, got " + line);
+        control.Send("501 Illegal PORT command\r\n");
+        ExpectLineOn(control, "PASV");
+        control.Send("500 PASV not understood\r\n");
+        ExpectLineOn(control, "NOOP");
+        control.Send("200 Ok\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    ftp.OnStatus = nullptr;
+    for (const bool passive : {false, true}) {
+        ftp.Passive = passive;
+        try {
+            ftp.Upload(local, "");
+            ADD_FAILURE() << "Upload succeeded, passive " << passive;
+        } catch (const FTPException& e) {
+            EXPECT_EQ(e.Message(), passive ? "500 PASV not understood\r\n" : "501 Illegal PORT command\r\n");
+        }
+        EXPECT_EQ(ftp.DataSocket, nullptr);
+    }
+    ftp.DoCommand("NOOP");
+    EXPECT_THAT(log.events, ElementsAre("failure:9", "failure:9", "success:14"));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(server.received().find("STOR"), std::string::npos);
+}
+
+// An upload started from a handler while a transfer runs cannot share the control connection:
+// it is refused, and the running upload goes on undisturbed.
+TEST_F(FtpUploadScript, UploadFromAHandlerDuringATransferIsRefused) {
+    const std::string content = Pattern(100'000);
+    const std::string local = Write("outer.bin", content);
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR outer.bin");
+        control.Send("150 Ok to send data\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("226 Transfer complete\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    ftp.OnStatus = nullptr;
+    ftp.TimeOut = 3000;  // a second upload let through would wait for replies that never come
+    std::string refusal;
+    const auto uploadAgain = [&] {
+        try {
+            ftp.Upload(local, "inner.bin");
+        } catch (const platform::Exception& e) {
+            refusal = e.Message();
+        }
+    };
+    ftp.OnTransactionStart = [&](platform::TObject*) { uploadAgain(); };
+    ftp.OnPacketSent = [&](platform::TObject*) {
+        if (refusal.empty()) ADD_FAILURE() << "no refusal before the first packet";
+        refusal.clear();
+        uploadAgain();
+    };
+    ftp.Upload(local, "");
+    EXPECT_EQ(refusal, "Upload already in progress");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, content);
+    EXPECT_EQ(log.events.back(), "success:9");
+    EXPECT_EQ(log.Count("success:9"), 1u);
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+}
+
+// After a refused "STOR" the data socket is done with, so an OnFailure handler may try again.
+TEST_F(FtpUploadScript, FailureHandlerMayUploadAgain) {
+    const std::string content = Pattern(5'000);
+    const std::string local = Write("retry.bin", content);
+    ScriptLogIn(server).Run([&](Connection& control) {
+        TakePort(control);
+        ExpectLineOn(control, "STOR retry.bin");
+        control.Send("452 Insufficient storage, try another name\r\n");
+        const auto target = TakePort(control);
+        ExpectLineOn(control, "STOR retry2.bin");
+        control.Send("150 Ok to send data\r\n");
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+        control.Send("226 Transfer complete\r\n");
+    });
+    server.Start();
+    ConnectAndForget();
+    ftp.OnStatus = nullptr;
+    int tries = 0;
+    ftp.OnFailure = [&](bool& handled, nmftp::TCmdType code) {
+        log.Add("failure:" + std::to_string(code));
+        EXPECT_EQ(ftp.DataSocket, nullptr);
+        if (++tries == 1) ftp.Upload(local, "retry2.bin");
+        handled = true;
+    };
+    ftp.Upload(local, "");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(stored, content);
+    EXPECT_THAT(log.events, ElementsAre("failure:9", "start", "sent", "stop", "success:9"));
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    EXPECT_TRUE(LockIsFree(ftp));
+}
+
 TEST_F(FtpUploadScript, MissingLocalFileFailsBeforeAnyDataCommand) {
     ScriptLogIn(server).ExpectLine("NOOP").SendLine("200 Ok");
     server.Start();
