@@ -1,0 +1,159 @@
+// The pieces of a send that need no server: the notification and link URLs, where the send
+// goes, and the watchdog that ends a send that has stopped making progress.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/build_constants.h"
+#include "app/send_server.h"
+#include "app/send_watchdog.h"
+#include "app/service_urls.h"
+#include "platform/cp932.h"
+#include "platform/message_queue.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(NotifyUrl, PutsThePartsInOrderWithCp932BytesRaw) {
+    EXPECT_EQ(app::NotifyUrl("milte.example.jp", "photo.jpg", "Taro", "taro.y", "docomo.ne.jp"),
+              "http://milte.example.jp/ftp.php?file=photo.jpg&name=Taro&mail=taro.y@docomo.ne.jp");
+    const std::string name = platform::Cp932("表示・ソフト");  // trail bytes 0x5C and 0x7C among them
+    EXPECT_EQ(app::NotifyUrl("h:8080", platform::Cp932("写真.jpg"), name, "a", ""),
+              "http://h:8080/ftp.php?file=" + platform::Cp932("写真.jpg") + "&name=" + name + "&mail=a@");
+}
+
+TEST(NotifyUrl, EncodesExactlyTheBytesAScriptWouldMisread) {
+    EXPECT_EQ(app::QueryValue("a b#c%d&e+f"), "a%20b%23c%25d%26e%2Bf");
+    EXPECT_EQ(app::QueryValue("!\"$'()*,-./:;<=>?@[\\]^_`{|}~"), "!\"$'()*,-./:;<=>?@[\\]^_`{|}~");
+    EXPECT_EQ(app::NotifyUrl("h", "a&b.jpg", "x y", "m+n", "d#"),
+              "http://h/ftp.php?file=a%26b.jpg&name=x%20y&mail=m%2Bn@d%23");
+    // No CP932 trail byte lies in 0x20-0x2B: every double-byte character passes whole.
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead > 0x9F && lead < 0xE0) continue;
+        for (int trail : {0x40, 0x5C, 0x7E, 0x80, 0xFC}) {
+            const std::string character{static_cast<char>(lead), static_cast<char>(trail)};
+            EXPECT_EQ(app::QueryValue(character), character);
+        }
+    }
+}
+
+TEST(InformationLinks, NameTheProgramByItsFileWithoutTheExtension) {
+    EXPECT_EQ(app::ProgramBaseName("/usr/bin/milte-post"), "milte-post");
+    EXPECT_EQ(app::ProgramBaseName("/opt/x.y/my.post.exe"), "my.post");  // only the last dot goes
+    EXPECT_EQ(app::ProgramBaseName("/opt/x.y/renamed"), "renamed");
+    EXPECT_EQ(app::InformationUrl(platform::Cp932("/opt/ミルテ表.bin")),
+              std::string("http://") + app::InfoHost + "/info.php?pf=w&sn=" + platform::Cp932("ミルテ表"));
+    EXPECT_EQ(app::ServiceSiteUrl(), std::string("http://") + app::UploadHost);
+}
+
+class Environment : public ::testing::Test {
+protected:
+    void Set(const char* name, const char* value) {
+        if (!saved_.contains(name)) {
+            const char* old = std::getenv(name);
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+            else ::unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+using SendServer = Environment;
+
+TEST_F(SendServer, IsTheServiceUnlessTheEnvironmentNamesAnother) {
+    Set("MILTE_UPLOAD_HOST", nullptr);
+    Set("MILTE_FTP_PORT", nullptr);
+    Set("MILTE_HTTP_PORT", nullptr);
+    app::SendServer server = app::SendServerFromEnvironment();
+    EXPECT_EQ(server.host, app::UploadHost);
+    EXPECT_EQ(server.ftpPort, 21);
+    EXPECT_EQ(server.httpPort, 80);
+
+    Set("MILTE_UPLOAD_HOST", "127.0.0.1");
+    Set("MILTE_FTP_PORT", "2121");
+    Set("MILTE_HTTP_PORT", "65535");
+    server = app::SendServerFromEnvironment();
+    EXPECT_EQ(server.host, "127.0.0.1");
+    EXPECT_EQ(server.ftpPort, 2121);
+    EXPECT_EQ(server.httpPort, 65535);
+}
+
+TEST_F(SendServer, AMistypedPortFailsTheSendRatherThanReachTheService) {
+    for (const char* bad : {"", "0", "65536", "21a", "-1", "99999999999"}) {
+        Set("MILTE_FTP_PORT", bad);
+        EXPECT_THROW(app::SendServerFromEnvironment(), std::exception) << bad;
+    }
+}
+
+// Passes over the message queue, as a waiting component does, for the given time.
+void PumpFor(std::chrono::milliseconds duration) {
+    const auto end = Clock::now() + duration;
+    while (Clock::now() < end) {
+        platform::WaitMessage(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()));
+        platform::ProcessMessages();
+    }
+}
+
+TEST(SendWatchdog, CallsOnStallOnlyAfterTheLimitWithoutProgress) {
+    int stalls = 0;
+    app::SendWatchdog watchdog(150ms, [&] { ++stalls; });
+    watchdog.Start();
+    for (int i = 0; i < 8; ++i) {  // 400 ms, with progress every 50 ms
+        PumpFor(50ms);
+        watchdog.Feed();
+    }
+    EXPECT_EQ(stalls, 0);
+    EXPECT_FALSE(watchdog.Expired());
+
+    const auto lastProgress = Clock::now();
+    platform::PumpUntil([&] { return stalls > 0; });
+    EXPECT_GE(Clock::now() - lastProgress, 150ms);
+    EXPECT_TRUE(watchdog.Expired());
+}
+
+TEST(SendWatchdog, KeepsCancellingAfterExpiryUntilStoppedOrStartedAfresh) {
+    int stalls = 0;
+    app::SendWatchdog watchdog(50ms, [&] { ++stalls; });
+    watchdog.Start();
+    platform::PumpUntil([&] { return stalls > 0; });
+    // A wait that follows the cancelled one (a good-bye to the silent server) is cancelled too.
+    platform::PumpUntil([&] { return stalls >= 3; });
+    watchdog.Stop();
+    const int stopped = stalls;
+    PumpFor(200ms);
+    EXPECT_EQ(stalls, stopped);
+
+    watchdog.Start();
+    EXPECT_FALSE(watchdog.Expired());
+    PumpFor(20ms);
+    EXPECT_EQ(stalls, stopped);  // the full limit again, not the short re-cancel interval
+}
+
+TEST(SendWatchdog, StoppedWhileTheUserReadsAMessage) {
+    int stalls = 0;
+    app::SendWatchdog watchdog(50ms, [&] { ++stalls; });
+    watchdog.Start();
+    watchdog.Stop();
+    watchdog.Feed();  // progress reported while stopped does not start it again
+    PumpFor(200ms);
+    EXPECT_EQ(stalls, 0);
+    EXPECT_FALSE(watchdog.Running());
+}
+
+}  // namespace
