@@ -8,6 +8,13 @@
 
 namespace platform {
 
+// A byte that opens a CP932 double-byte character: the byte after it belongs to the same
+// character, and may look like an ASCII "@", "\\" or "|".
+constexpr bool IsLeadByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
 // CP932 bytes to UTF-8; bytes that are not valid CP932 become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
 // UTF-8 to CP932; nullopt when a character has no CP932 form or the input is not UTF-8.

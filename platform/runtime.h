@@ -45,6 +45,16 @@ public:
     using Exception::Exception;
 };
 
+// A text that does not convert to the number asked for.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Decimal text (leading blanks and a sign allowed) to a 32-bit integer; EConvertError
+// "'%s' は整数ではありません" otherwise.
+int StrToInt(const std::string& text);
+
 // The application's handler for an exception that nothing else caught (a timer's handler, say).
 // Without one installed, the message goes to the standard error stream.
 using ExceptionHandler = std::function<void(const std::exception& error)>;

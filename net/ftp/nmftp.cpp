@@ -21,26 +21,6 @@ bool IsContinued(const std::string& line) {
 // ReadLn gives an empty line when the connection closed before a whole line came.
 psock::ESockError ClosedWithoutReply() { return psock::ESockError("Connection closed without a reply"); }
 
-// The class library's decimal conversion: leading blanks and a sign allowed, nothing after.
-int StrToInt(const std::string& text) {
-    std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string::npos) i = text.size();
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    std::int64_t value = 0;
-    const std::size_t firstDigit = i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::numeric_limits<std::int32_t>::max()) break;
-    }
-    if (i == firstDigit || i != text.size()) {
-        throw Exception("'" + text + "'" + platform::Cp932(" は整数ではありません"));
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 }  // namespace
 
 // ---- Free helpers ----------------------------------------------------------------------------
@@ -78,14 +58,14 @@ int PassivePort(const std::string& reply) {
     const std::string sixth = psock::NthWord(reply, ',', 6);
     const std::size_t close = sixth.find(')');
     const std::string low = close == std::string::npos ? std::string() : sixth.substr(0, close);
-    return StrToInt(low) + StrToInt(high) * 256;
+    return platform::StrToInt(low) + platform::StrToInt(high) * 256;
 }
 
 std::string FileNamePart(const std::string& path) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
         const auto c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c) && i + 1 < path.size()) {
+        if (platform::IsLeadByte(path[i]) && i + 1 < path.size()) {
             ++i;  // a trail byte may equal "\" and is no separator
         } else if (c == '\\' || c == '/' || c == ':') {
             start = i + 1;

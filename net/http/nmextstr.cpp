@@ -1,11 +1,10 @@
 #include "net/http/nmextstr.h"
 
+#include "platform/cp932.h"
 #include "platform/runtime.h"
 
 namespace nmextstr {
 namespace {
-
-bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 unsigned char AsciiUpper(unsigned char byte) {
     return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
@@ -23,7 +22,7 @@ bool SameTextCp932(const std::string& left, const std::string& right) {
         if (AsciiUpper(a) != AsciiUpper(b)) {
             return false;
         }
-        if (IsLeadByte(a) && i + 1 < left.size()) {
+        if (platform::IsLeadByte(left[i]) && i + 1 < left.size()) {
             ++i;  // the trail byte must match exactly
             if (left[i] != right[i]) {
                 return false;

@@ -29,25 +29,10 @@ std::string AsciiLower(std::string text) {
     return text;
 }
 
-// The class library's integer conversion: an optional sign and decimal digits that fit 32 bits.
-int StrToInt(const std::string& text) {
-    std::size_t digitsFrom = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-    const bool digitsOnly = digitsFrom < text.size() &&
-                            std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digitsFrom), text.end(),
-                                        [](char ch) { return ch >= '0' && ch <= '9'; });
-    if (digitsOnly && text.size() - digitsFrom <= 10) {
-        const long long value = std::stoll(text);
-        if (value >= INT32_MIN && value <= INT32_MAX) {
-            return static_cast<int>(value);
-        }
-    }
-    throw Exception("'" + text + "'" + platform::Cp932(" は整数ではありません"));
-}
-
 // Only the low 16 bits of Port reach the socket: a number beyond them would quietly connect
 // to another port, so it is refused.
 int PortNumber(const std::string& text) {
-    const int port = StrToInt(text);
+    const int port = platform::StrToInt(text);
     if (port < 0 || port > 65535) {
         throw Exception("Port number out of range: '" + text + "'");
     }

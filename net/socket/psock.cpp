@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/cp932.h"
 #include "platform/file_stream.h"
 
 namespace psock {
@@ -46,12 +47,6 @@ public:
 private:
     Action action_;
 };
-
-// A CP932 lead byte: the byte after it belongs to the same character.
-bool IsLeadByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 }  // namespace
 
@@ -724,7 +719,7 @@ std::string NthWord(const std::string& text, char delimiter, int n) {
     int delimiters = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (IsLeadByte(c) && i + 1 < text.size()) {
+        if (platform::IsLeadByte(c) && i + 1 < text.size()) {
             if (delimiters == n - 1) word.append(text, i, 2);
             ++i;
             continue;
@@ -741,7 +736,7 @@ std::string NthWord(const std::string& text, char delimiter, int n) {
 int NthPos(const std::string& text, char ch, int n) {
     int found = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (IsLeadByte(text[i]) && i + 1 < text.size()) {
+        if (platform::IsLeadByte(text[i]) && i + 1 < text.size()) {
             ++i;
             continue;
         }
