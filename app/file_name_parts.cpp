@@ -1,13 +1,13 @@
 #include "app/file_name_parts.h"
 
-namespace app {
+#include "platform/cp932.h"
 
-bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+namespace app {
 
 std::size_t LastDelimiter(std::string_view delimiters, std::string_view path) {
     std::size_t last = std::string_view::npos;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
+        if (platform::IsLeadByte(path[i])) {
             ++i;  // the trail byte belongs to this character
             continue;
         }

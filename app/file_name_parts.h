@@ -14,7 +14,6 @@ inline constexpr std::string_view PathDelimiters = "\\:";
 inline constexpr std::string_view PathDelimiters = "/";
 #endif
 
-bool IsCp932LeadByte(unsigned char byte);
 // Index of the last character of the path that is one of the delimiters; npos when none is.
 std::size_t LastDelimiter(std::string_view delimiters, std::string_view path);
 // Everything after the last path delimiter.
