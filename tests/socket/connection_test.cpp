@@ -67,43 +67,46 @@ struct FullListener {
     int fillers[3];
 };
 
-TEST(Connect, DottedHostConnectsWithoutALookup) {
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
+// A component and a peer that accepts one connection and waits for its close.
+class ConnectToPeer : public ::testing::Test {
+protected:
+    ConnectToPeer() {
+        peer.Accept().WaitForPeerClose();
+        peer.Start();
+    }
+    void TearDown() override {
+        if (sock.Connected) sock.Disconnect();
+        EXPECT_TRUE(peer.Finish().empty());
+    }
+    ScriptServer peer;
     TPowersock sock;
+};
+
+TEST_F(ConnectToPeer, DottedHostConnectsWithoutALookup) {
     int resolved = 0, connected = 0;
     sock.OnHostResolved = [&](platform::TObject*) { ++resolved; };
     sock.OnConnect = [&](platform::TObject*) { ++connected; };
     sock.Host = "127.0.0.1";
-    sock.Port = server.port() + 65536;  // only the low 16 bits count
+    sock.Port = peer.port() + 65536;  // only the low 16 bits count
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
     EXPECT_EQ(resolved, 0);
     EXPECT_EQ(connected, 1);
     EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Already connected");
     EXPECT_TRUE(sock.Connected);
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
 }
 
-TEST(Connect, HostNameGoesThroughTheQueuedLookup) {
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
-    TPowersock sock;
+TEST_F(ConnectToPeer, HostNameGoesThroughTheQueuedLookup) {
     int resolved = 0;
     sock.OnHostResolved = [&](platform::TObject* sender) {
         EXPECT_EQ(sender, &sock);
         ++resolved;
     };
     sock.Host = "localhost";
-    sock.Port = server.port();
+    sock.Port = peer.port();
     sock.Connect();
     EXPECT_EQ(resolved, 1);
     EXPECT_EQ(platform::net::InetNtoa(sock.RemoteAddress.address), "127.0.0.1");
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
 }
 
 TEST(Connect, UnusableHostGivesNullRemoteAddressAndAsksTheHandlerOnce) {
@@ -123,41 +126,28 @@ TEST(Connect, UnusableHostGivesNullRemoteAddressAndAsksTheHandlerOnce) {
     }
 }
 
-TEST(Connect, InvalidHostHandlerMayNameAnotherHost) {
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
-    TPowersock sock;
+TEST_F(ConnectToPeer, InvalidHostHandlerMayNameAnotherHost) {
     sock.Host = UnresolvableHost;
-    sock.Port = server.port();
+    sock.Port = peer.port();
     sock.OnInvalidHost = [&](bool& handled) {
         sock.Host = "127.0.0.1";
         handled = true;
     };
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
 }
 
-TEST(Connect, ProxyTakesThePlaceOfHost) {
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
-    TPowersock sock;
+TEST_F(ConnectToPeer, ProxyTakesThePlaceOfHost) {
     sock.Host = UnresolvableHost;
     sock.Port = 1;
     sock.Proxy = "127.0.0.1";
-    sock.ProxyPort = server.port();
+    sock.ProxyPort = peer.port();
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
 }
 
-TEST(Connect, RefusedConnectionFiresConnectionFailedFirst) {
+TEST_F(ConnectToPeer, RefusedConnectionFiresConnectionFailedFirst) {
     RefusingPort refusing;
-    TPowersock sock;
     std::vector<std::string> order;
     sock.OnConnectionFailed = [&](platform::TObject*) { order.push_back("OnConnectionFailed"); };
     sock.Host = "127.0.0.1";
@@ -168,14 +158,9 @@ TEST(Connect, RefusedConnectionFiresConnectionFailedFirst) {
     EXPECT_FALSE(sock.Succeeded);
 
     // The same component connects once there is a server.
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
-    sock.Port = server.port();
+    sock.Port = peer.port();
     sock.Connect();
     EXPECT_TRUE(sock.Connected);
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
 }
 
 TEST(Connect, UnansweredConnectEndsByTimeOutAndLeavesCanceledSet) {
@@ -208,8 +193,7 @@ TEST(Connect, CancelFromAHandlerEndsAWaitWithoutTimeOut) {
     EXPECT_FALSE(sock.TimedOut);
 }
 
-TEST(Connect, CheckConnectionGivesTheHandlerOneChance) {
-    TPowersock sock;
+TEST_F(ConnectToPeer, CheckConnectionGivesTheHandlerOneChance) {
     EXPECT_EQ(ErrorOf([&] { sock.CheckConnection(); }), "Not Connected");
     sock.OnConnectionRequired = [](bool& handled) { handled = true; };  // but does not connect
     try {
@@ -221,31 +205,30 @@ TEST(Connect, CheckConnectionGivesTheHandlerOneChance) {
         EXPECT_EQ(error.Message(), "Not Connected");
     }
 
-    ScriptServer server;
-    server.Accept().WaitForPeerClose();
-    server.Start();
     sock.Host = "127.0.0.1";
-    sock.Port = server.port();
+    sock.Port = peer.port();
     sock.OnConnectionRequired = [&](bool& handled) {
         sock.Connect();
         handled = true;
     };
     sock.CheckConnection();
     EXPECT_TRUE(sock.Connected);
-    sock.Disconnect();
-    EXPECT_TRUE(server.Finish().empty());
+}
+
+// The peer closes at once, after sending what it is given.
+void ConnectToAPeerThatLeaves(TPowersock& sock, ScriptServer& server, const std::string& farewell, int& disconnects) {
+    server.Accept();
+    if (!farewell.empty()) server.SendLine(farewell);
+    server.Close();
+    sock.OnDisconnect = [&disconnects](platform::TObject*) { ++disconnects; };
+    StartAndConnect(server, sock);
 }
 
 TEST(Connect, PeerCloseWithNothingWaitingDisconnectsAndReopens) {
     ScriptServer server;
-    server.Accept().Close();
-    server.Start();
     TPowersock sock;
     int disconnects = 0;
-    sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
-    sock.Host = "127.0.0.1";
-    sock.Port = server.port();
-    sock.Connect();
+    ConnectToAPeerThatLeaves(sock, server, "", disconnects);
     platform::PumpUntil([&] { return !sock.Connected; });
     EXPECT_EQ(disconnects, 1);
     EXPECT_NE(sock.SocketHandle, platform::net::InvalidSocket);
@@ -254,14 +237,9 @@ TEST(Connect, PeerCloseWithNothingWaitingDisconnectsAndReopens) {
 
 TEST(Connect, PeerCloseWithDataWaitingKeepsTheConnection) {
     ScriptServer server;
-    server.Accept().SendLine("221 bye").Close();
-    server.Start();
     TPowersock sock;
     int disconnects = 0;
-    sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
-    sock.Host = "127.0.0.1";
-    sock.Port = server.port();
-    sock.Connect();
+    ConnectToAPeerThatLeaves(sock, server, "221 bye", disconnects);
     EXPECT_TRUE(server.Finish().empty());
     platform::WaitMessage(std::chrono::milliseconds(50));
     platform::ProcessMessages();
@@ -274,16 +252,13 @@ TEST(Connect, PeerCloseWithDataWaitingKeepsTheConnection) {
 TEST(Connect, DestroyingAConnectedComponentClosesWithoutOnDisconnect) {
     ScriptServer server;
     server.Accept().WaitForPeerClose();
-    server.Start();
     const int usersBefore = psock::WinsockUsers();
     int disconnects = 0;
     {
         TPowersock sock;
         EXPECT_EQ(psock::WinsockUsers(), usersBefore + 1);
         sock.OnDisconnect = [&](platform::TObject*) { ++disconnects; };
-        sock.Host = "127.0.0.1";
-        sock.Port = server.port();
-        sock.Connect();
+        StartAndConnect(server, sock);
     }
     EXPECT_EQ(psock::WinsockUsers(), usersBefore);
     EXPECT_EQ(disconnects, 0);
