@@ -1,6 +1,8 @@
 // The control session against a scripted server: greeting, log-in forms, reply reading, commands
 // and their events, the quit, and the guards on unsafe lines, closed connections and stalls.
 
+#include <memory>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,8 +11,13 @@
 namespace {
 
 using ftptest::EventLog;
+using ftptest::Exchange;
+using ftptest::MessageOfThrown;
 using ftptest::PointAt;
+using ftptest::ScriptExchanges;
 using ftptest::ScriptLogIn;
+using ftptest::ScriptPasswordLogIn;
+using ftptest::ScriptQuit;
 using nmftp::FTPException;
 using nmftp::TNMFTP;
 using testing::ElementsAre;
@@ -18,52 +25,50 @@ using testing::HasSubstr;
 using testing::IsEmpty;
 using testsupport::ScriptServer;
 
-TEST(FtpSession, RefusingGreetingFailsTheConnectAndQuits) {
+// The control connection goes to the proxy; the FTP host is only named to it.
+void UseProxy(TNMFTP& ftp, const ScriptServer& proxy) {
+    ftp.Proxy = proxy.host();
+    ftp.ProxyPort = proxy.port();
+    ftp.Host = "ftp.example.invalid";
+}
+
+// A client pointed at the scripted server. Tests attach the event log where they watch events.
+class FtpSession : public testing::Test {
+protected:
+    FtpSession() { PointAt(*ftp, server); }
+    // Destroys the client: its connection drops without "QUIT", as when the program ends.
+    void DestroyClient() { ftp.reset(); }
+
     ScriptServer server;
-    server.Accept().SendLine("421 Too many users").ExpectLine("QUIT").SendLine("221 Bye").WaitForPeerClose();
-    server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
     EventLog log;
-    log.Attach(ftp);
-    try {
-        ftp.Connect();
-        FAIL() << "Connect succeeded";
-    } catch (const FTPException& e) {
-        EXPECT_EQ(e.Message(), "421 Too many users\r\n");
-    }
+    std::unique_ptr<TNMFTP> ftp = std::make_unique<TNMFTP>();  // destroyed first: its handlers write to log
+};
+
+TEST_F(FtpSession, RefusingGreetingFailsTheConnectAndQuits) {
+    ScriptQuit(server.Accept().SendLine("421 Too many users"));
+    server.Start();
+    log.Attach(*ftp);
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp->Connect(); }), "421 Too many users\r\n");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "QUIT\r\n");
-    EXPECT_FALSE(ftp.Connected);
+    EXPECT_FALSE(ftp->Connected);
     EXPECT_EQ(log.Count("failed"), 1u);
     EXPECT_FALSE(log.Has("connect"));
     EXPECT_EQ(log.events.back(), "status:Disconnected");
 }
 
-TEST(FtpSession, UserAndPasswordLogInNeverReportsThePassword) {
-    ScriptServer server;
-    server.Accept()
-        .SendLine("220 ready")
-        .ExpectLine("USER zdq")
-        .SendLine("331 Password required")
-        .ExpectLine("PASS s3cret")
-        .SendLine("230 Logged in")
-        .ExpectLine("QUIT")
-        .SendLine("221 Bye")
-        .WaitForPeerClose();
+TEST_F(FtpSession, UserAndPasswordLogInNeverReportsThePassword) {
+    ScriptQuit(ScriptPasswordLogIn(server));
     server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    EventLog log;
-    log.Attach(ftp);
-    ftp.Connect();
-    EXPECT_TRUE(ftp.Connected);
-    EXPECT_EQ(ftp.ReplyNumber, 230);
-    ftp.Connect();  // already connected: nothing is sent
-    ftp.Disconnect();
+    log.Attach(*ftp);
+    ftp->Connect();
+    EXPECT_TRUE(ftp->Connected);
+    EXPECT_EQ(ftp->ReplyNumber, 230);
+    ftp->Connect();  // already connected: nothing is sent
+    ftp->Disconnect();
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "USER zdq\r\nPASS s3cret\r\nQUIT\r\n");
-    EXPECT_FALSE(ftp.Connected);
+    EXPECT_FALSE(ftp->Connected);
     EXPECT_EQ(log.Count("connect"), 1u);
     EXPECT_TRUE(log.Has("status:USER zdq"));
     EXPECT_TRUE(log.Has("status:PASS "));
@@ -71,29 +76,23 @@ TEST(FtpSession, UserAndPasswordLogInNeverReportsThePassword) {
     for (const auto& event : log.events) EXPECT_THAT(event, testing::Not(HasSubstr("s3cret")));
 }
 
-TEST(FtpSession, UserAcceptedAloneSkipsThePasswordAndModeSendsType) {
-    ScriptServer server;
+TEST_F(FtpSession, UserAcceptedAloneSkipsThePasswordAndModeSendsType) {
     ScriptLogIn(server).ExpectLine("TYPE I").SendLine("200 Type set to I").WaitForPeerClose();
     server.Start();
-    EventLog log;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        log.Attach(ftp);
-        ftp.Connect();
-        ftp.Mode(0);  // no such type: nothing sent
-        ftp.Mode(4);
-        ftp.Mode(2);
-        ftp.OnStatus = nullptr;
-    }  // destroyed without "QUIT"
+    log.Attach(*ftp);
+    ftp->Connect();
+    ftp->Mode(0);  // no such type: nothing sent
+    ftp->Mode(4);
+    ftp->Mode(2);
+    ftp->OnStatus = nullptr;
+    DestroyClient();
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "USER zdq\r\nTYPE I\r\n");
     EXPECT_EQ(log.Count("connect"), 1u);
     EXPECT_EQ(log.events.back(), "success:14");
 }
 
-TEST(FtpSession, MultiLineRepliesAreReadWhole) {
-    ScriptServer server;
+TEST_F(FtpSession, MultiLineRepliesAreReadWhole) {
     server.Accept()
         .SendLine("220-Welcome")
         .SendLine(" to the scripted bed")
@@ -108,18 +107,14 @@ TEST(FtpSession, MultiLineRepliesAreReadWhole) {
         .SendLine("250 Okay")
         .WaitForPeerClose();
     server.Start();
-    EventLog log;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        log.Attach(ftp);
-        ftp.Connect();
-        EXPECT_EQ(ftp.Transaction("NOOP"), "200-a\r\n");
-        EXPECT_EQ(ftp.ReplyNumber, 200);
-        ftp.ChangeDir("./");  // judged by its own reply, not a leftover line
-        EXPECT_EQ(ftp.LastReply, "250 Okay\r\n");
-        ftp.OnStatus = nullptr;
-    }
+    log.Attach(*ftp);
+    ftp->Connect();
+    EXPECT_EQ(ftp->Transaction("NOOP"), "200-a\r\n");
+    EXPECT_EQ(ftp->ReplyNumber, 200);
+    ftp->ChangeDir("./");  // judged by its own reply, not a leftover line
+    EXPECT_EQ(ftp->LastReply, "250 Okay\r\n");
+    ftp->OnStatus = nullptr;
+    DestroyClient();
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_TRUE(log.Has("status: to the scripted bed\r\n"));
     EXPECT_TRUE(log.Has("status:230-more greeting\r\n"));
@@ -129,245 +124,169 @@ TEST(FtpSession, MultiLineRepliesAreReadWhole) {
 
 struct ProxyCase {
     nmftp::TFirewallType type;
-    std::vector<std::string> dialogue;  // client line, server reply, ...
+    std::vector<Exchange> dialogue;
 };
 
-TEST(FtpSession, ProxyFormsSendTheirExactLines) {
+TEST_F(FtpSession, ProxyFormsSendTheirExactLines) {
     const std::vector<ProxyCase> cases = {
-        {nmftp::FTUser, {"USER zdq@ftp.example.invalid", "331 Password", "PASS s3cret", "230 In"}},
-        {nmftp::FtOpen, {"OPEN ftp.example.invalid", "220 Open", "USER zdq", "331 Password", "PASS s3cret", "230 In"}},
-        {nmftp::FtSite, {"SITE ftp.example.invalid", "220 Site", "USER zdq", "230 In"}},
+        {nmftp::FTUser, {{"USER zdq@ftp.example.invalid", "331 Password"}, {"PASS s3cret", "230 In"}}},
+        {nmftp::FtOpen,
+         {{"OPEN ftp.example.invalid", "220 Open"}, {"USER zdq", "331 Password"}, {"PASS s3cret", "230 In"}}},
+        {nmftp::FtSite, {{"SITE ftp.example.invalid", "220 Site"}, {"USER zdq", "230 In"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.type));
-        ScriptServer server;
-        server.Accept().SendLine("220 proxy ready");
-        std::string expected;
-        for (std::size_t i = 0; i < c.dialogue.size(); i += 2) {
-            server.ExpectLine(c.dialogue[i]).SendLine(c.dialogue[i + 1]);
-            expected += c.dialogue[i] + "\r\n";
-        }
-        server.WaitForPeerClose();
-        server.Start();
-        EventLog log;
+        ScriptServer proxy;
+        ScriptExchanges(proxy.Accept().SendLine("220 proxy ready"), c.dialogue).WaitForPeerClose();
+        proxy.Start();
+        EventLog caseLog;
         {
-            TNMFTP ftp;
-            PointAt(ftp, server);
-            // The control connection goes to the proxy; the host is only named to it.
-            ftp.Proxy = server.host();
-            ftp.ProxyPort = server.port();
-            ftp.Host = "ftp.example.invalid";
-            ftp.Port = 1;
-            ftp.FirewallType = c.type;
-            log.Attach(ftp);
-            ftp.Connect();
+            TNMFTP client;
+            PointAt(client, proxy);
+            UseProxy(client, proxy);
+            client.Port = 1;
+            client.FirewallType = c.type;
+            caseLog.Attach(client);
+            client.Connect();
         }
-        EXPECT_THAT(server.Finish(), IsEmpty());
-        EXPECT_EQ(server.received(), expected);
-        EXPECT_EQ(log.Count("connect"), 1u);
+        std::string expected;
+        for (const auto& exchange : c.dialogue) expected += exchange.command + "\r\n";
+        EXPECT_THAT(proxy.Finish(), IsEmpty());
+        EXPECT_EQ(proxy.received(), expected);
+        EXPECT_EQ(caseLog.Count("connect"), 1u);
     }
 }
 
-TEST(FtpSession, RefusedProxyLogInIsAFailedLogIn) {
-    ScriptServer server;
-    server.Accept()
-        .SendLine("220 proxy ready")
-        .ExpectLine("USER zdq@ftp.example.invalid")
-        .SendLine("530 Not logged in")
-        .ExpectLine("QUIT")
-        .SendLine("221 Bye")
-        .WaitForPeerClose();
+TEST_F(FtpSession, RefusedProxyLogInIsAFailedLogIn) {
+    ScriptQuit(ScriptExchanges(server.Accept().SendLine("220 proxy ready"),
+                               {{"USER zdq@ftp.example.invalid", "530 Not logged in"}}));
     server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    ftp.Proxy = server.host();
-    ftp.ProxyPort = server.port();
-    ftp.Host = "ftp.example.invalid";
-    EventLog log;
-    log.Attach(ftp);
-    EXPECT_THROW(ftp.Connect(), FTPException);
+    UseProxy(*ftp, server);
+    log.Attach(*ftp);
+    EXPECT_THROW(ftp->Connect(), FTPException);
     EXPECT_THAT(server.Finish(), IsEmpty());
-    EXPECT_FALSE(ftp.Connected);
+    EXPECT_FALSE(ftp->Connected);
     EXPECT_EQ(log.Count("failed"), 1u);
     EXPECT_FALSE(log.Has("connect"));
 }
 
-TEST(FtpSession, FirewallLogInComesFirst) {
-    ScriptServer server;
-    server.Accept()
-        .SendLine("220 firewall")
-        .ExpectLine("USER fw")
-        .SendLine("331 Password")
-        .ExpectLine("PASS fwpass")
-        .SendLine("230 Through")
-        .ExpectLine("USER zdq")
-        .SendLine("331 Password")
-        .ExpectLine("PASS s3cret")
-        .SendLine("230 In")
+TEST_F(FtpSession, FirewallLogInComesFirst) {
+    ScriptExchanges(server.Accept().SendLine("220 firewall"), {{"USER fw", "331 Password"},
+                                                                {"PASS fwpass", "230 Through"},
+                                                                {"USER zdq", "331 Password"},
+                                                                {"PASS s3cret", "230 In"}})
         .WaitForPeerClose();
     server.Start();
-    EventLog log;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        ftp.FWAuthenticate = true;
-        ftp.FWUserID = "fw";
-        ftp.FWPassword = "fwpass";
-        log.Attach(ftp);
-        ftp.Connect();
-        ftp.OnStatus = nullptr;
-    }
+    ftp->FWAuthenticate = true;
+    ftp->FWUserID = "fw";
+    ftp->FWPassword = "fwpass";
+    log.Attach(*ftp);
+    ftp->Connect();
+    ftp->OnStatus = nullptr;
+    DestroyClient();
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(log.Count("connect"), 1u);
     for (const auto& event : log.events) EXPECT_THAT(event, testing::Not(HasSubstr("fwpass")));
 }
 
-TEST(FtpSession, MissingCredentialsAskTheHandler) {
-    ScriptServer server;
+TEST_F(FtpSession, MissingCredentialsAskTheHandler) {
     ScriptLogIn(server).WaitForPeerClose();
     server.Start();
     int asked = 0;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        ftp.UserID.clear();
-        ftp.OnAuthenticationNeeded = [&](bool&) {
-            ++asked;
-            ftp.UserID = "zdq";
-        };
-        ftp.Connect();
-    }
+    ftp->UserID.clear();
+    ftp->OnAuthenticationNeeded = [&](bool&) {
+        ++asked;
+        ftp->UserID = "zdq";
+    };
+    ftp->Connect();
+    DestroyClient();
     EXPECT_EQ(asked, 1);
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST(FtpSession, NegativeCommandRepliesFireFailureEvents) {
-    ScriptServer server;
-    ScriptLogIn(server)
-        .ExpectLine("CWD nowhere")
-        .SendLine("550 No such directory")
-        .ExpectLine("MKD x")
-        .SendLine("502 Not implemented")
-        .ExpectLine("CWD nowhere")
-        .SendLine("550 Still no such directory")
-        .ExpectLine("PWD")
-        .SendLine("399 odd but positive")
+TEST_F(FtpSession, NegativeCommandRepliesFireFailureEvents) {
+    ScriptExchanges(ScriptLogIn(server), {{"CWD nowhere", "550 No such directory"},
+                                          {"MKD x", "502 Not implemented"},
+                                          {"CWD nowhere", "550 Still no such directory"},
+                                          {"PWD", "399 odd but positive"}})
         .WaitForPeerClose();
     server.Start();
-    EventLog log;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        log.Attach(ftp);
-        ftp.Connect();
-        ftp.OnStatus = nullptr;
-        log.events.clear();
-        try {
-            ftp.ChangeDir("nowhere");
-            FAIL() << "ChangeDir succeeded";
-        } catch (const FTPException& e) {
-            EXPECT_EQ(e.Message(), "550 No such directory\r\n");
-        }
-        EXPECT_THROW(ftp.DoCommand("MKD x"), FTPException);
-        log.handleFailure = true;
-        ftp.ChangeDir("nowhere");  // handled: returns normally
-        ftp.DoCommand("PWD");
-    }
+    log.Attach(*ftp);
+    ftp->Connect();
+    ftp->OnStatus = nullptr;
+    log.events.clear();
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp->ChangeDir("nowhere"); }), "550 No such directory\r\n");
+    EXPECT_THROW(ftp->DoCommand("MKD x"), FTPException);
+    log.handleFailure = true;
+    ftp->ChangeDir("nowhere");  // handled: returns normally
+    ftp->DoCommand("PWD");
+    DestroyClient();
     EXPECT_THAT(log.events, ElementsAre("failure:0", "unsupported:1", "failure:1", "failure:0", "success:15"));
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST(FtpSession, LinesWithBreaksNeverReachTheServer) {
-    ScriptServer server;
+TEST_F(FtpSession, LinesWithBreaksNeverReachTheServer) {
     ScriptLogIn(server).ExpectLine("NOOP").SendLine("200 Fine").WaitForPeerClose();
     server.Start();
-    EventLog log;
-    {
-        TNMFTP ftp;
-        PointAt(ftp, server);
-        log.Attach(ftp);
-        ftp.Connect();
-        EXPECT_THROW(ftp.ChangeDir("a\r\nDELE important"), platform::Exception);
-        EXPECT_THROW(ftp.DoCommand("NOOP\nDELE important"), platform::Exception);
-        EXPECT_THROW(ftp.Upload("/nonexistent/x", "a\nDELE important"), platform::Exception);
-        EXPECT_THROW(ftp.Transaction("NOOP\rDELE important"), platform::Exception);
-        ftp.DoCommand("NOOP");  // the session goes on
-    }
+    log.Attach(*ftp);
+    ftp->Connect();
+    EXPECT_THROW(ftp->ChangeDir("a\r\nDELE important"), platform::Exception);
+    EXPECT_THROW(ftp->DoCommand("NOOP\nDELE important"), platform::Exception);
+    EXPECT_THROW(ftp->Upload("/nonexistent/x", "a\nDELE important"), platform::Exception);
+    EXPECT_THROW(ftp->Transaction("NOOP\rDELE important"), platform::Exception);
+    ftp->DoCommand("NOOP");  // the session goes on
+    DestroyClient();
     EXPECT_FALSE(log.Has("failure:0"));  // refused before any reply
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "USER zdq\r\nNOOP\r\n");
 }
 
-TEST(FtpSession, UserNameWithLineBreakIsRefusedBeforeConnecting) {
-    ScriptServer server;  // no steps: a connection would be a failure of the test below
-    server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    ftp.UserID = "zdq\r\nDELE x";
-    EXPECT_THROW(ftp.Connect(), platform::Exception);
-    EXPECT_FALSE(ftp.Connected);
+TEST_F(FtpSession, UserNameWithLineBreakIsRefusedBeforeConnecting) {
+    server.Start();  // no steps: a connection would be a failure of the test below
+    ftp->UserID = "zdq\r\nDELE x";
+    EXPECT_THROW(ftp->Connect(), platform::Exception);
+    EXPECT_FALSE(ftp->Connected);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "");
 }
 
-TEST(FtpSession, StalledReplyEndsAfterTimeOut) {
-    ScriptServer server;
+TEST_F(FtpSession, StalledReplyEndsAfterTimeOut) {
     ScriptLogIn(server).ExpectLine("CWD slow").Stall(testsupport::Milliseconds{1500}).Close();
     server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    ftp.Connect();
-    ftp.TimeOut = 300;
-    EventLog log;
-    log.Attach(ftp);
-    EXPECT_THROW(ftp.ChangeDir("slow"), psock::EAbortError);
-    EXPECT_TRUE(ftp.TimedOut);
+    ftp->Connect();
+    ftp->TimeOut = 300;
+    log.Attach(*ftp);
+    EXPECT_THROW(ftp->ChangeDir("slow"), psock::EAbortError);
+    EXPECT_TRUE(ftp->TimedOut);
     EXPECT_FALSE(log.Has("success:0"));
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST(FtpSession, ClosedConnectionIsNoSuccess) {
-    ScriptServer server;
+TEST_F(FtpSession, ClosedConnectionIsNoSuccess) {
     ScriptLogIn(server).ExpectLine("CWD gone").Close();
     server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    ftp.Connect();
-    EventLog log;
-    log.Attach(ftp);
-    EXPECT_THROW(ftp.ChangeDir("gone"), psock::ESockError);
+    ftp->Connect();
+    log.Attach(*ftp);
+    EXPECT_THROW(ftp->ChangeDir("gone"), psock::ESockError);
     EXPECT_FALSE(log.Has("success:0"));
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST(FtpSession, RefusedQuitStillCloses) {
-    ScriptServer server;
+TEST_F(FtpSession, RefusedQuitStillCloses) {
     ScriptLogIn(server).ExpectLine("QUIT").SendLine("500 What?").WaitForPeerClose();
     server.Start();
-    TNMFTP ftp;
-    PointAt(ftp, server);
-    ftp.Connect();
-    try {
-        ftp.Disconnect();
-        FAIL() << "Disconnect succeeded";
-    } catch (const FTPException& e) {
-        EXPECT_EQ(e.Message(), "500 What?\r\n");
-    }
-    EXPECT_FALSE(ftp.Connected);
+    ftp->Connect();
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp->Disconnect(); }), "500 What?\r\n");
+    EXPECT_FALSE(ftp->Connected);
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
-TEST(FtpSession, CommandsNeedAConnection) {
-    TNMFTP ftp;
-    EXPECT_EQ(ftp.Port, 21);
-    EXPECT_FALSE(ftp.Passive);
-    EXPECT_EQ(ftp.FirewallType, nmftp::FTUser);
-    try {
-        ftp.ChangeDir("./");
-        FAIL() << "ChangeDir succeeded";
-    } catch (const platform::Exception& e) {
-        EXPECT_EQ(e.Message(), "Not Connected");
-    }
+TEST_F(FtpSession, CommandsNeedAConnection) {
+    TNMFTP fresh;  // the defaults, not pointed at the server
+    EXPECT_EQ(fresh.Port, 21);
+    EXPECT_FALSE(fresh.Passive);
+    EXPECT_EQ(fresh.FirewallType, nmftp::FTUser);
+    EXPECT_EQ(MessageOfThrown<platform::Exception>([&] { fresh.ChangeDir("./"); }), "Not Connected");
 }
 
 }  // namespace

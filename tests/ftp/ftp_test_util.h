@@ -1,9 +1,10 @@
 #pragma once
-// What the FTP tests share: a client wired to record its events in order, the scripted log-in,
-// and local files of known content.
+// What the FTP tests share: a client wired to record its events in order, scripted log-ins and
+// dialogues, the message of an expected exception, and local files of known content.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,45 @@ inline void PointAt(nmftp::TNMFTP& ftp, const testsupport::ScriptServer& server)
     ftp.Password = "s3cret";
 }
 
+// One step of a control dialogue: the line the client must send, and the server's reply.
+struct Exchange {
+    std::string command;
+    std::string reply;
+};
+
+// Queues the exchanges, in order, on the connection the server last accepted.
+inline testsupport::ScriptServer& ScriptExchanges(testsupport::ScriptServer& server,
+                                                  const std::vector<Exchange>& exchanges) {
+    for (const auto& [command, reply] : exchanges) server.ExpectLine(command).SendLine(reply);
+    return server;
+}
+
 // A log-in that a server answers 230 to "USER" alone.
 inline testsupport::ScriptServer& ScriptLogIn(testsupport::ScriptServer& server) {
     return server.Accept().SendLine("220 ready").ExpectLine("USER zdq").SendLine("230 logged in");
+}
+
+// A log-in that asks for the password after "USER".
+inline testsupport::ScriptServer& ScriptPasswordLogIn(testsupport::ScriptServer& server) {
+    return ScriptExchanges(server.Accept().SendLine("220 ready"),
+                           {{"USER zdq", "331 Password required"}, {"PASS s3cret", "230 Logged in"}});
+}
+
+// The server's end of a session: "QUIT" answered, then the client's close.
+inline testsupport::ScriptServer& ScriptQuit(testsupport::ScriptServer& server) {
+    return server.ExpectLine("QUIT").SendLine("221 Bye").WaitForPeerClose();
+}
+
+// The message of the E that action throws, or "no exception" when it returns. Any other
+// exception passes through and fails the test.
+template <class E>
+std::string MessageOfThrown(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "no exception";
 }
 
 // Bytes that differ from position to position, so a lost or moved piece shows.

@@ -19,6 +19,7 @@
 namespace {
 
 using ftptest::EventLog;
+using ftptest::MessageOfThrown;
 using ftptest::Pattern;
 using ftptest::PointAt;
 using ftptest::ScriptLogIn;
@@ -28,10 +29,11 @@ using nmftp::TNMFTP;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testsupport::Connection;
+using testsupport::HostPort;
 using testsupport::ScriptServer;
 
 // The server's side of "PORT": read the line, answer 200, return where to connect.
-testsupport::HostPort TakePort(Connection& control) {
+HostPort TakePort(Connection& control) {
     const std::string line = control.ReadLine();
     if (line.rfind("PORT ", 0) != 0) throw testsupport::ScriptError("expected PORT, got " + line);
     const auto target = testsupport::ParseFtpHostPort(line.substr(5));
@@ -45,6 +47,15 @@ void ExpectLineOn(Connection& control, const std::string& expected) {
     if (line != expected) throw testsupport::ScriptError("expected " + expected + ", got " + line);
 }
 
+// The server's side of an active-mode "STOR name" up to its first reply; returns where the
+// client waits for the data connection.
+HostPort AnswerStore(Connection& control, const std::string& name, const std::string& reply) {
+    const auto target = TakePort(control);
+    ExpectLineOn(control, "STOR " + name);
+    control.Send(reply + "\r\n");
+    return target;
+}
+
 bool LockIsFree(TNMFTP& ftp) {
     bool free = false;
     std::thread([&] {
@@ -54,6 +65,13 @@ bool LockIsFree(TNMFTP& ftp) {
     return free;
 }
 
+// The upload ended in exactly one failure event and no success event.
+testing::AssertionResult FailedOnceWithoutSuccess(const EventLog& log) {
+    if (log.Count("failure:9") == 1 && !log.Has("success:9")) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "expected one failure:9 and no success:9 in "
+                                       << testing::PrintToString(log.events);
+}
+
 class FtpUploadScript : public testing::Test {
 protected:
     void SetUp() override {
@@ -61,9 +79,29 @@ protected:
         log.Attach(ftp);
     }
     std::string Write(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes).string(); }
-    void ConnectAndForget() {
+    // Starts the script, logs in and forgets the log-in's events.
+    void StartAndLogIn() {
+        server.Start();
         ftp.Connect();
         log.events.clear();
+    }
+
+    // The server's side of the data connection in active mode: connect, keep all it reads in stored.
+    void ReceiveFile(Connection& control, const HostPort& target) {
+        auto data = control.ConnectTo(target.host, target.port);
+        stored = data->ReadAll();
+        data->Close();
+    }
+    // Queues an active-mode store of name that the server takes whole, then answers finalReply.
+    void ScriptStoreTakenWhole(const std::string& name, const std::string& firstReply, const std::string& finalReply) {
+        server.Run([=, this](Connection& control) {
+            ReceiveFile(control, AnswerStore(control, name, firstReply));
+            control.Send(finalReply + "\r\n");
+        });
+    }
+    // Queues an active-mode store of name that the server refuses with reply.
+    void ScriptRefusedStore(const std::string& name, const std::string& reply) {
+        server.Run([=](Connection& control) { AnswerStore(control, name, reply); });
     }
 
     ScriptServer server;
@@ -76,17 +114,9 @@ protected:
 TEST_F(FtpUploadScript, ActiveUploadInOrder) {
     const std::string content = Pattern(150'000);
     const std::string local = Write("data.bin", content);
-    ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR data.bin");
-        control.Send("150 Opening BINARY mode data connection\r\n");
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
-        control.Send("226 Transfer complete\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
+    ScriptLogIn(server);
+    ScriptStoreTakenWhole("data.bin", "150 Opening BINARY mode data connection", "226 Transfer complete");
+    StartAndLogIn();
     ftp.Upload(local, "");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored, content);
@@ -115,9 +145,8 @@ TEST_F(FtpUploadScript, PassiveDataGoesToHostWhateverTheReplySays) {
         data->Close();
         control.Send("226 Transfer complete\r\n");
     });
-    server.Start();
     ftp.Passive = true;
-    ConnectAndForget();
+    StartAndLogIn();
     ftp.Upload(local, "remote.bin");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored, content);
@@ -128,23 +157,13 @@ TEST_F(FtpUploadScript, PassiveDataGoesToHostWhateverTheReplySays) {
 
 TEST_F(FtpUploadScript, RefusedStoreReportsOnceAndCleansUp) {
     const std::string local = Write("refused.bin", "abc");
-    ScriptLogIn(server).Run([&](Connection& control) {
-        TakePort(control);
-        ExpectLineOn(control, "STOR refused.bin");
-        control.Send("502 Command not implemented\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
-    try {
-        ftp.Upload(local, "");
-        FAIL() << "Upload succeeded";
-    } catch (const FTPException& e) {
-        EXPECT_EQ(e.Message(), "502 Command not implemented\r\n");
-    }
+    ScriptLogIn(server);
+    ScriptRefusedStore("refused.bin", "502 Command not implemented");
+    StartAndLogIn();
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp.Upload(local, ""); }), "502 Command not implemented\r\n");
     EXPECT_EQ(log.Count("unsupported:9"), 1u);
-    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
     EXPECT_FALSE(log.Has("start"));
-    EXPECT_FALSE(log.Has("success:9"));
     EXPECT_EQ(ftp.DataSocket, nullptr);
     EXPECT_TRUE(LockIsFree(ftp));
     EXPECT_THAT(server.Finish(), IsEmpty());
@@ -153,43 +172,25 @@ TEST_F(FtpUploadScript, RefusedStoreReportsOnceAndCleansUp) {
 TEST_F(FtpUploadScript, NegativeFinalReplyIsAFailure) {
     const std::string content = Pattern(10'000);
     const std::string local = Write("full.bin", content);
-    ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR full.bin");
-        control.Send("150 Ok to send data\r\n");
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
-        control.Send("552 Requested file action aborted. Exceeded storage allocation\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
-    try {
-        ftp.Upload(local, "");
-        FAIL() << "Upload succeeded";
-    } catch (const FTPException& e) {
-        EXPECT_EQ(e.Message(), "552 Requested file action aborted. Exceeded storage allocation\r\n");
-    }
+    const std::string verdict = "552 Requested file action aborted. Exceeded storage allocation";
+    ScriptLogIn(server);
+    ScriptStoreTakenWhole("full.bin", "150 Ok to send data", verdict);
+    StartAndLogIn();
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp.Upload(local, ""); }), verdict + "\r\n");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored, content);
-    EXPECT_EQ(log.Count("failure:9"), 1u);
-    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
 }
 
 TEST_F(FtpUploadScript, HandledFailureReturnsWithoutSuccess) {
     const std::string local = Write("h.bin", "abc");
-    ScriptLogIn(server).Run([&](Connection& control) {
-        TakePort(control);
-        ExpectLineOn(control, "STOR h.bin");
-        control.Send("553 Not allowed\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
+    ScriptLogIn(server);
+    ScriptRefusedStore("h.bin", "553 Not allowed");
+    StartAndLogIn();
     log.handleFailure = true;
     ftp.Upload(local, "");
     EXPECT_THAT(server.Finish(), IsEmpty());
-    EXPECT_EQ(log.Count("failure:9"), 1u);
-    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
 }
 
 // A refused "PORT" or "PASV" fails the upload before "STOR", and is no unsupported-command case.
@@ -204,17 +205,13 @@ TEST_F(FtpUploadScript, RefusedDataCommandFailsWithoutUnsupportedEvent) {
         ExpectLineOn(control, "NOOP");
         control.Send("200 Ok\r\n");
     });
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     ftp.OnStatus = nullptr;
     for (const bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
         ftp.Passive = passive;
-        try {
-            ftp.Upload(local, "");
-            ADD_FAILURE() << "Upload succeeded, passive " << passive;
-        } catch (const FTPException& e) {
-            EXPECT_EQ(e.Message(), passive ? "500 PASV not understood\r\n" : "501 Illegal PORT command\r\n");
-        }
+        EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp.Upload(local, ""); }),
+                  passive ? "500 PASV not understood\r\n" : "501 Illegal PORT command\r\n");
         EXPECT_EQ(ftp.DataSocket, nullptr);
     }
     ftp.DoCommand("NOOP");
@@ -228,26 +225,14 @@ TEST_F(FtpUploadScript, RefusedDataCommandFailsWithoutUnsupportedEvent) {
 TEST_F(FtpUploadScript, UploadFromAHandlerDuringATransferIsRefused) {
     const std::string content = Pattern(100'000);
     const std::string local = Write("outer.bin", content);
-    ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR outer.bin");
-        control.Send("150 Ok to send data\r\n");
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
-        control.Send("226 Transfer complete\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
+    ScriptLogIn(server);
+    ScriptStoreTakenWhole("outer.bin", "150 Ok to send data", "226 Transfer complete");
+    StartAndLogIn();
     ftp.OnStatus = nullptr;
     ftp.TimeOut = 3000;  // a second upload let through would wait for replies that never come
     std::string refusal;
     const auto uploadAgain = [&] {
-        try {
-            ftp.Upload(local, "inner.bin");
-        } catch (const platform::Exception& e) {
-            refusal = e.Message();
-        }
+        refusal = MessageOfThrown<platform::Exception>([&] { ftp.Upload(local, "inner.bin"); });
     };
     ftp.OnTransactionStart = [&](platform::TObject*) { uploadAgain(); };
     ftp.OnPacketSent = [&](platform::TObject*) {
@@ -268,20 +253,10 @@ TEST_F(FtpUploadScript, UploadFromAHandlerDuringATransferIsRefused) {
 TEST_F(FtpUploadScript, FailureHandlerMayUploadAgain) {
     const std::string content = Pattern(5'000);
     const std::string local = Write("retry.bin", content);
-    ScriptLogIn(server).Run([&](Connection& control) {
-        TakePort(control);
-        ExpectLineOn(control, "STOR retry.bin");
-        control.Send("452 Insufficient storage, try another name\r\n");
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR retry2.bin");
-        control.Send("150 Ok to send data\r\n");
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
-        control.Send("226 Transfer complete\r\n");
-    });
-    server.Start();
-    ConnectAndForget();
+    ScriptLogIn(server);
+    ScriptRefusedStore("retry.bin", "452 Insufficient storage, try another name");
+    ScriptStoreTakenWhole("retry2.bin", "150 Ok to send data", "226 Transfer complete");
+    StartAndLogIn();
     ftp.OnStatus = nullptr;
     int tries = 0;
     ftp.OnFailure = [&](bool& handled, nmftp::TCmdType code) {
@@ -300,14 +275,34 @@ TEST_F(FtpUploadScript, FailureHandlerMayUploadAgain) {
 
 TEST_F(FtpUploadScript, MissingLocalFileFailsBeforeAnyDataCommand) {
     ScriptLogIn(server).ExpectLine("NOOP").SendLine("200 Ok");
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     EXPECT_THROW(ftp.Upload((dir.path() / "absent.bin").string(), ""), platform::EFOpenError);
     EXPECT_EQ(log.Count("failure:9"), 1u);
     EXPECT_EQ(ftp.DataSocket, nullptr);
     ftp.DoCommand("NOOP");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "USER zdq\r\nNOOP\r\n");
+}
+
+// What a connection reads until the peer closes or resets it, or "not closed" when the peer
+// keeps it open for 10 s.
+std::string ReadUntilClosed(asio::ip::tcp::socket& socket) {
+    socket.non_blocking(true);
+    std::string got;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        char buffer[4096];
+        asio::error_code ec;
+        const std::size_t n = socket.read_some(asio::buffer(buffer), ec);
+        if (ec == asio::error::would_block && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        got.append(buffer, n);
+        if (!ec) continue;
+        if (ec == asio::error::eof || ec == asio::error::connection_reset) return got;
+        return "not closed";
+    }
 }
 
 // A connection to the announced port from an address other than the server's is closed unheard.
@@ -325,29 +320,11 @@ TEST_F(FtpUploadScript, DataConnectionFromAStrangerIsRefused) {
         ExpectLineOn(control, "STOR s.bin");
         control.Send("150 Ok to send data\r\n");
         // The client closes the stranger's connection without sending it anything.
-        stranger.non_blocking(true);
-        std::string got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (;;) {
-            char buffer[4096];
-            asio::error_code ec;
-            const std::size_t n = stranger.read_some(asio::buffer(buffer), ec);
-            if (ec == asio::error::would_block && std::chrono::steady_clock::now() < until) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                continue;
-            }
-            got.append(buffer, n);
-            if (!ec) continue;
-            if (ec == asio::error::eof || ec == asio::error::connection_reset) strangerGot = got;
-            break;
-        }
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
+        strangerGot = ReadUntilClosed(stranger);
+        ReceiveFile(control, target);
         control.Send("226 Transfer complete\r\n");
     });
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     ftp.Upload(local, "");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(strangerGot, "");
@@ -359,20 +336,16 @@ TEST_F(FtpUploadScript, DataConnectionFromAStrangerIsRefused) {
 TEST_F(FtpUploadScript, ServerGoneMidTransferFails) {
     const std::string local = Write("big.bin", Pattern(5'000'000));
     ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR big.bin");
-        control.Send("150 Ok to send data\r\n");
+        const auto target = AnswerStore(control, "big.bin", "150 Ok to send data");
         auto data = control.ConnectTo(target.host, target.port);
         data->ReadExactly(100'000);
         data->Reset();
         control.Reset();
     });
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     EXPECT_THROW(ftp.Upload(local, ""), platform::Exception);
     EXPECT_THAT(server.Finish(), IsEmpty());
-    EXPECT_EQ(log.Count("failure:9"), 1u);
-    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
     EXPECT_EQ(ftp.DataSocket, nullptr);
 }
 
@@ -380,16 +353,10 @@ TEST_F(FtpUploadScript, ServerGoneMidTransferFails) {
 TEST_F(FtpUploadScript, NoFinalReplyIsNoSuccess) {
     const std::string local = Write("v.bin", Pattern(1000));
     ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR v.bin");
-        control.Send("150 Ok to send data\r\n");
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
+        ReceiveFile(control, AnswerStore(control, "v.bin", "150 Ok to send data"));
         control.Close();
     });
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     EXPECT_THROW(ftp.Upload(local, ""), psock::ESockError);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored.size(), 1000u);
@@ -401,16 +368,11 @@ TEST_F(FtpUploadScript, NoFinalReplyIsNoSuccess) {
 TEST_F(FtpUploadScript, CancelBeforeTheDataFlowsIsAFailure) {
     const std::string local = Write("c.bin", Pattern(1000));
     ScriptLogIn(server).Run([&](Connection& control) {
-        const auto target = TakePort(control);
-        ExpectLineOn(control, "STOR c.bin");
-        control.Send("150 Ok to send data\r\n");
+        const auto target = AnswerStore(control, "c.bin", "150 Ok to send data");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        auto data = control.ConnectTo(target.host, target.port);
-        stored = data->ReadAll();
-        data->Close();
+        ReceiveFile(control, target);
     });
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     // A timer of the GUI thread cancels while Upload waits for the data connection.
     const platform::WindowHandle window = platform::AllocateWindow([&](const platform::Message& message) {
         if (message.message != platform::WM_TIMER) return;
@@ -422,18 +384,12 @@ TEST_F(FtpUploadScript, CancelBeforeTheDataFlowsIsAFailure) {
     ftp.OnStatus = [&](platform::TObject*, const std::string& text) {
         if (text.rfind("150 ", 0) == 0) platform::SetTimer(window, 1, 50);
     };
-    try {
-        ftp.Upload(local, "");
-        FAIL() << "Upload succeeded";
-    } catch (const psock::EAbortError& e) {
-        EXPECT_EQ(e.Message(), "Transfer Canceled");
-    }
+    EXPECT_EQ(MessageOfThrown<psock::EAbortError>([&] { ftp.Upload(local, ""); }), "Transfer Canceled");
     platform::DeallocateWindow(window);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored, "");
     EXPECT_FALSE(log.Has("start"));
-    EXPECT_EQ(log.Count("failure:9"), 1u);
-    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
 }
 
 // A server that never answers "STOR" cannot hold the upload longer than TimeOut.
@@ -444,12 +400,10 @@ TEST_F(FtpUploadScript, StalledStoreReplyEndsAfterTimeOut) {
         .ExpectLine("STOR t.bin")
         .Stall(testsupport::Milliseconds{1500})
         .Close();
-    server.Start();
-    ConnectAndForget();
+    StartAndLogIn();
     ftp.TimeOut = 300;
     EXPECT_THROW(ftp.Upload(local, ""), psock::EAbortError);
-    EXPECT_EQ(log.Count("failure:9"), 1u);
-    EXPECT_FALSE(log.Has("success:9"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 

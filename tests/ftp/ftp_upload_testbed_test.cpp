@@ -29,12 +29,13 @@ std::string Describe(const BedCase& c) {
 std::string CaseName(const testing::TestParamInfo<BedCase>& info) { return Describe(info.param); }
 [[maybe_unused]] void PrintTo(const BedCase& c, std::ostream* out) { *out << Describe(c); }
 
+// A client logged in to the case's server, in the case's mode, in its "upload" folder.
 class FtpUploadTestbed : public testsupport::TestbedTest, public testing::WithParamInterface<BedCase> {
 protected:
-    const FtpServer& server() const {
-        return GetParam().kind == FtpServerKind::Vsftpd ? bed().vsftpd : bed().pyftpdlib;
-    }
-    void LogIn(TNMFTP& ftp) const {
+    void SetUp() override {
+        TestbedTest::SetUp();
+        if (HasFatalFailure()) return;
+        log.Attach(ftp);
         ftp.Host = server().host;
         ftp.Port = server().port;
         ftp.UserID = server().user;
@@ -44,14 +45,19 @@ protected:
         ftp.Mode(2);
         ftp.ChangeDir("upload");
     }
+    const FtpServer& server() const {
+        return GetParam().kind == FtpServerKind::Vsftpd ? bed().vsftpd : bed().pyftpdlib;
+    }
+    std::string StoredAs(const std::filesystem::path& remote) const {
+        return testsupport::ReadFileBytes(server().root / "upload" / remote);
+    }
+
+    testsupport::TempDir dir;
+    EventLog log;
+    TNMFTP ftp;  // destroyed first: its handlers write to log
 };
 
 TEST_P(FtpUploadTestbed, FilesArriveByteForByte) {
-    testsupport::TempDir dir;
-    TNMFTP ftp;
-    EventLog log;
-    log.Attach(ftp);
-    LogIn(ftp);
     for (const std::size_t size : {std::size_t{0}, std::size_t{150'000}, std::size_t{5'000'000}}) {
         SCOPED_TRACE(size);
         const std::string content = Pattern(size);
@@ -62,18 +68,13 @@ TEST_P(FtpUploadTestbed, FilesArriveByteForByte) {
         EXPECT_EQ(log.Count("success:9"), 1u);
         EXPECT_FALSE(log.Has("failure:9"));
         EXPECT_EQ(log.bytesSent, static_cast<std::int64_t>(size));
-        const std::string stored = testsupport::ReadFileBytes(server().root / "upload" / remote);
+        const std::string stored = StoredAs(remote);
         EXPECT_EQ(stored.size(), size);
         EXPECT_TRUE(stored == content) << "the stored bytes differ";
     }
 }
 
 TEST_P(FtpUploadTestbed, JapaneseNameIsStoredAsCp932) {
-    testsupport::TempDir dir;
-    TNMFTP ftp;
-    EventLog log;
-    log.Attach(ftp);
-    LogIn(ftp);
     // "表" and "ソ" end in the byte of "\": the name part must survive them.
     const std::string utf8Name = testsupport::UniqueName("ソフト表の写真", ".jpg");
     const std::string content = Pattern(30'000);
@@ -84,8 +85,8 @@ TEST_P(FtpUploadTestbed, JapaneseNameIsStoredAsCp932) {
     ftp.Upload(*local, "");  // the name part of the local path
     EXPECT_EQ(log.Count("success:9"), 1u);
     EXPECT_TRUE(log.Has("status:STOR " + *local));
-    const std::string stored = testsupport::ReadFileBytes(server().root / "upload" / std::filesystem::path(*cp932Name));
-    EXPECT_TRUE(stored == content) << "no file under the CP932 name, or other bytes";
+    EXPECT_TRUE(StoredAs(std::filesystem::path(*cp932Name)) == content)
+        << "no file under the CP932 name, or other bytes";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FtpUploadTestbed,
