@@ -11,6 +11,8 @@
 
 namespace {
 
+using nmuue::UUMethods;
+
 std::string UrlEncode(const std::string& text) {
     nmurl::TNMURL encoder;
     encoder.InputString = text;
@@ -51,27 +53,27 @@ std::string UuEncode(const std::string& input, nmuue::UUMethods method) {
 }
 
 TEST(UuProcessor, MimeIsPaddedBase64) {
-    EXPECT_EQ(UuEncode("abc", nmuue::UUMethods::uuMime), "YWJj\r\n");
-    EXPECT_EQ(UuEncode("a", nmuue::UUMethods::uuMime), "YQ==\r\n");
-    EXPECT_EQ(UuEncode("ab", nmuue::UUMethods::uuMime), "YWI=\r\n");
-    EXPECT_EQ(UuEncode("", nmuue::UUMethods::uuMime), "");
-    EXPECT_EQ(UuEncode("Aladdin:open sesame", nmuue::UUMethods::uuMime), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==\r\n");
-    EXPECT_EQ(UuEncode(std::string("\xFF\xFE\x00", 3), nmuue::UUMethods::uuMime), "//4A\r\n");
+    EXPECT_EQ(UuEncode("abc", UUMethods::uuMime), "YWJj\r\n");
+    EXPECT_EQ(UuEncode("a", UUMethods::uuMime), "YQ==\r\n");
+    EXPECT_EQ(UuEncode("ab", UUMethods::uuMime), "YWI=\r\n");
+    EXPECT_EQ(UuEncode("", UUMethods::uuMime), "");
+    EXPECT_EQ(UuEncode("Aladdin:open sesame", UUMethods::uuMime), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==\r\n");
+    EXPECT_EQ(UuEncode(std::string("\xFF\xFE\x00", 3), UUMethods::uuMime), "//4A\r\n");
 }
 
 TEST(UuProcessor, MimeBreaksLinesAfterFortyFiveBytes) {
-    const std::string encoded = UuEncode(std::string(46, 'x'), nmuue::UUMethods::uuMime);
+    const std::string encoded = UuEncode(std::string(46, 'x'), UUMethods::uuMime);
     const auto firstEnd = encoded.find("\r\n");
     ASSERT_EQ(firstEnd, 60u);
     EXPECT_EQ(encoded.substr(62), "eA==\r\n");
-    EXPECT_EQ(UuEncode(std::string(90, 'x'), nmuue::UUMethods::uuMime).size(), 2u * 62u);
+    EXPECT_EQ(UuEncode(std::string(90, 'x'), UUMethods::uuMime).size(), 2u * 62u);
 }
 
 TEST(UuProcessor, UuCodeCarriesLengthCharacterAndClosingLine) {
-    EXPECT_EQ(UuEncode("abc", nmuue::UUMethods::uuCode), "#86)C\r\n`\r\n");
-    EXPECT_EQ(UuEncode("", nmuue::UUMethods::uuCode), "`\r\n");
-    EXPECT_EQ(UuEncode("a", nmuue::UUMethods::uuCode), "!80\r\n`\r\n");  // no padding
-    const std::string full = UuEncode(std::string(45, '\0'), nmuue::UUMethods::uuCode);
+    EXPECT_EQ(UuEncode("abc", UUMethods::uuCode), "#86)C\r\n`\r\n");
+    EXPECT_EQ(UuEncode("", UUMethods::uuCode), "`\r\n");
+    EXPECT_EQ(UuEncode("a", UUMethods::uuCode), "!80\r\n`\r\n");  // no padding
+    const std::string full = UuEncode(std::string(45, '\0'), UUMethods::uuCode);
     EXPECT_EQ(full, "M" + std::string(60, '`') + "\r\n`\r\n");
 }
 

@@ -12,14 +12,17 @@
 #include <vector>
 
 #include "net/http/nmhttp.h"
+#include "tests/http/http_test_util.h"
 #include "tests/support/script_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/testbed.h"
 
 namespace {
 
+using httptest::MessageOfThrown;
 using nmhttp::CmdType;
 using testing::ElementsAre;
+using testing::HasSubstr;
 using testing::IsEmpty;
 using testsupport::Connection;
 using testsupport::ScriptServer;
@@ -46,22 +49,23 @@ protected:
         http.OnAuthenticationNeeded = [this](platform::TObject*) { events.push_back("authentication"); };
     }
 
-    static std::string UrlOf(const ScriptServer& server, const std::string& target) {
-        return "http://" + server.host() + ":" + std::to_string(server.port()) + target;
+    static std::string UrlOf(const ScriptServer& someServer, const std::string& target) {
+        return "http://" + someServer.host() + ":" + std::to_string(someServer.port()) + target;
     }
+    std::string Url(const std::string& target) const { return UrlOf(server, target); }
+    // Queues one whole exchange on the server: it reads a request's head, sends response, closes.
+    void Respond(const std::string& response) { ReadHead(server.Accept()).Send(response).Close(); }
 
+    ScriptServer server;  // for the tests that need one server only
     nmhttp::TNMHTTP http;
     std::vector<std::string> events;
     bool stopAtRedirect = false;
 };
 
 TEST_F(HttpExchange, SuccessKeepsHeaderBodyAndStatus) {
-    ScriptServer server;
-    ReadHead(server.Accept())
-        .Send("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nX-Two: 2\r\n\r\n0123456789")
-        .Close();
+    Respond("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nX-Two: 2\r\n\r\n0123456789");
     server.Start();
-    http.Get(UrlOf(server, "/a/b?x=1"));
+    http.Get(Url("/a/b?x=1"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.ReplyNumber, 200);
     EXPECT_EQ(http.Header, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nX-Two: 2\r\n\r\n");
@@ -69,34 +73,30 @@ TEST_F(HttpExchange, SuccessKeepsHeaderBodyAndStatus) {
     EXPECT_THAT(events, ElementsAre("success 0"));
     EXPECT_FALSE(http.Connected);
     EXPECT_THAT(server.lines(),
-                ElementsAre("GET /a/b?x=1 HTTP/1.0", "Host: 127.0.0.1",
-                            "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff",
-                            "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript",
-                            "Content-type: application/x-www-form-urlencoded", ""));
+                ElementsAre("GET /a/b?x=1 HTTP/1.0", "Host: 127.0.0.1", httptest::Accept1, httptest::Accept2,
+                            httptest::ContentType, ""));
 }
 
 TEST_F(HttpExchange, CompletionIsReportedAfterSuccessFromLevelTwo) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 500 Oops\r\n\r\n").Close();
+    Respond("HTTP/1.0 200 OK\r\n\r\n");
+    Respond("HTTP/1.0 200 OK\r\n\r\n");
+    Respond("HTTP/1.0 500 Oops\r\n\r\n");
     server.Start();
     http.OnStatus = [this](platform::TObject*, const std::string& status) { events.push_back(status); };
     http.ReportLevel = 1;
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(events, ElementsAre("success 0"));
     http.ReportLevel = 2;
-    http.Get(UrlOf(server, "/"));
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_THAT(events, ElementsAre("success 0", "success 0", "Transaction Completed", "failure 0"));
 }
 
 TEST_F(HttpExchange, NotFoundFiresFailureAndKeepsTheErrorPage) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.1 404 Not Found\r\n\r\n<h1>no</h1>").Close();
+    Respond("HTTP/1.1 404 Not Found\r\n\r\n<h1>no</h1>");
     server.Start();
-    EXPECT_NO_THROW(http.Head(UrlOf(server, "/missing")));
+    EXPECT_NO_THROW(http.Head(Url("/missing")));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.ReplyNumber, 404);
     EXPECT_EQ(http.Body, "<h1>no</h1>");
@@ -104,22 +104,20 @@ TEST_F(HttpExchange, NotFoundFiresFailureAndKeepsTheErrorPage) {
 }
 
 TEST_F(HttpExchange, UnauthorizedFiresFailureThenAuthenticationOnce) {
-    ScriptServer server;
     ReadHead(server.Accept()).SendLine("HTTP/1.0 401 Unauthorized").SendLine("").Close();
     server.Start();
-    http.Get(UrlOf(server, "/private"));
+    http.Get(Url("/private"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_THAT(events, ElementsAre("failure 0", "authentication"));
 }
 
 TEST_F(HttpExchange, StatusWithoutReasonPhraseStillCounts) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 404\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 200\nServer: lf-only\n\n").Close();
+    Respond("HTTP/1.0 404\r\n\r\n");
+    Respond("HTTP/1.0 200\nServer: lf-only\n\n");
     server.Start();
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_EQ(http.ReplyNumber, 404);
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.ReplyNumber, 200);
     EXPECT_EQ(http.Header, "HTTP/1.0 200\nServer: lf-only\n\n");
@@ -127,10 +125,9 @@ TEST_F(HttpExchange, StatusWithoutReasonPhraseStillCounts) {
 }
 
 TEST_F(HttpExchange, ServerClosingWithoutAByteIsAnEmptySuccess) {
-    ScriptServer server;
     ReadHead(server.Accept()).Close();
     server.Start();
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.ReplyNumber, 0);
     EXPECT_EQ(http.Header, "");
@@ -139,10 +136,9 @@ TEST_F(HttpExchange, ServerClosingWithoutAByteIsAnEmptySuccess) {
 }
 
 TEST_F(HttpExchange, BodyRunsToTheCloseWhateverContentLengthSays) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n").Send(std::string(20, 'b')).Close();
+    Respond("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n" + std::string(20, 'b'));
     server.Start();
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.Body, std::string(20, 'b'));
 }
@@ -178,53 +174,44 @@ TEST_F(HttpExchange, RedirectToAnotherHostCarriesTheCookieAndStaysAPost) {
 }
 
 TEST_F(HttpExchange, CookieOfAnOrdinaryResponseStaysInResponseCookie) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\nset-cookie:   s=1  \r\n\r\n").Close();
+    Respond("HTTP/1.0 200 OK\r\nset-cookie:   s=1  \r\n\r\n");
     server.Start();
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(http.ResponseCookie, "s=1");
     EXPECT_EQ(http.HeaderInfo.Cookie, "");
 }
 
 TEST_F(HttpExchange, RelativeLocationsStayOnTheSameServerAndPort) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 301 Moved\r\nLocation: next\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLOCATION:/dir//page?q=1\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
+    Respond("HTTP/1.0 301 Moved\r\nLocation: next\r\n\r\n");
+    Respond("HTTP/1.0 302 Found\r\nLOCATION:/dir//page?q=1\r\n\r\n");
+    Respond("HTTP/1.0 200 OK\r\n\r\n");
     server.Start();
-    http.Get(UrlOf(server, "/start"));
+    http.Get(Url("/start"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     const std::vector<std::string> lines = server.lines();
     EXPECT_THAT(lines, testing::Contains("GET /next HTTP/1.0"));
     EXPECT_THAT(lines, testing::Contains("GET /dir//page?q=1 HTTP/1.0"));  // "//" in a path names no host
-    EXPECT_EQ(http.URL, UrlOf(server, "/dir//page?q=1"));
+    EXPECT_EQ(http.URL, Url("/dir//page?q=1"));
     EXPECT_THAT(events, ElementsAre("redirect", "redirect", "success 0"));
 }
 
 TEST_F(HttpExchange, LongLocationIsFollowedWhole) {
     const std::string target = "/notify?mail=" + std::string(400, 'm') + "@example.jp";
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLocation: " + target + "\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
+    Respond("HTTP/1.0 302 Found\r\nLocation: " + target + "\r\n\r\n");
+    Respond("HTTP/1.0 200 OK\r\n\r\n");
     server.Start();
-    http.Get(UrlOf(server, "/"));
+    http.Get(Url("/"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_THAT(server.lines(), testing::Contains("GET " + target + " HTTP/1.0"));
 }
 
 TEST_F(HttpExchange, RedirectLoopEndsAtTheCap) {
-    ScriptServer server;
     for (int i = 0; i <= nmhttp::MaxRedirects; ++i) {
-        ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n").Close();
+        Respond("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
     }
     server.Start();
-    try {
-        http.Get(UrlOf(server, "/"));
-        ADD_FAILURE() << "no exception";
-    } catch (const platform::Exception& error) {
-        EXPECT_EQ(error.Message(), "Too many redirects (more than 20)");
-    }
+    EXPECT_EQ(MessageOfThrown<platform::Exception>([&] { http.Get(Url("/")); }), "Too many redirects (more than 20)");
     EXPECT_THAT(server.Finish(), IsEmpty());
     const auto lines = server.lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /again HTTP/1.0"), nmhttp::MaxRedirects);
@@ -233,26 +220,25 @@ TEST_F(HttpExchange, RedirectLoopEndsAtTheCap) {
 }
 
 TEST_F(HttpExchange, OtherRedirectStatusesAndHandledEndTheOperation) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 303 See Other\r\nLocation: /other\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 299 Odd\r\nLocation: /elsewhere\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nSet-Cookie: c=1\r\nLocation: /x\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\n\r\n").Close();  // nowhere to go
+    Respond("HTTP/1.0 303 See Other\r\nLocation: /other\r\n\r\n");
+    Respond("HTTP/1.0 299 Odd\r\nLocation: /elsewhere\r\n\r\n");
+    Respond("HTTP/1.0 302 Found\r\nSet-Cookie: c=1\r\nLocation: /x\r\n\r\n");
+    Respond("HTTP/1.0 302 Found\r\n\r\n");  // nowhere to go
     server.Start();
-    http.Get(UrlOf(server, "/a"));
+    http.Get(Url("/a"));
     EXPECT_THAT(events, ElementsAre("redirect"));
-    EXPECT_EQ(http.URL, UrlOf(server, "/a"));
-    http.Get(UrlOf(server, "/b"));
+    EXPECT_EQ(http.URL, Url("/a"));
+    http.Get(Url("/b"));
     EXPECT_THAT(events, ElementsAre("redirect"));
-    EXPECT_EQ(http.URL, UrlOf(server, "/b"));  // 299 is no redirect: its Location is not taken
+    EXPECT_EQ(http.URL, Url("/b"));  // 299 is no redirect: its Location is not taken
     stopAtRedirect = true;
-    http.Get(UrlOf(server, "/c"));
+    http.Get(Url("/c"));
     EXPECT_EQ(http.HeaderInfo.Cookie, "c=1");  // taken before the handler could stop
     stopAtRedirect = false;
-    http.Get(UrlOf(server, "/d"));
+    http.Get(Url("/d"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_THAT(events, ElementsAre("redirect", "redirect", "redirect"));
-    EXPECT_EQ(http.URL, UrlOf(server, "/d"));
+    EXPECT_EQ(http.URL, Url("/d"));
 }
 
 TEST_F(HttpExchange, ResponseHeadArrivingInRandomPiecesIsAssembled) {
@@ -261,58 +247,53 @@ TEST_F(HttpExchange, ResponseHeadArrivingInRandomPiecesIsAssembled) {
         "X-Long: " + std::string(300, 'x') + "\r\n\r\n";
     std::mt19937 random(20240607);
     for (int round = 0; round < 5; ++round) {
-        ScriptServer server;
-        ReadHead(server.Accept());
+        SCOPED_TRACE("round " + std::to_string(round));
+        ScriptServer piecewise;  // a fresh server each round
+        ReadHead(piecewise.Accept());
         for (std::size_t at = 0; at < head.size();) {
             const std::size_t piece = std::uniform_int_distribution<std::size_t>(1, 40)(random);
-            server.Send(head.substr(at, piece)).Stall(std::chrono::milliseconds(random() % 3));
+            piecewise.Send(head.substr(at, piece)).Stall(std::chrono::milliseconds(random() % 3));
             at += piece;
         }
-        server.Send("moved").Close();
-        ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\nfinal").Close();
-        server.Start();
+        piecewise.Send("moved").Close();
+        ReadHead(piecewise.Accept()).Send("HTTP/1.0 200 OK\r\n\r\nfinal").Close();
+        piecewise.Start();
         events.clear();
         stopAtRedirect = true;
-        http.Get(UrlOf(server, "/"));
-        EXPECT_EQ(http.Header, head) << "round " << round;
+        http.Get(UrlOf(piecewise, "/"));
+        EXPECT_EQ(http.Header, head);
         EXPECT_EQ(http.Body, "moved");
         EXPECT_EQ(http.Location, "/final");
         EXPECT_EQ(http.ResponseCookie, "k=v; a=b");
         EXPECT_EQ(http.ReplyNumber, 302);
         stopAtRedirect = false;
-        http.Get(UrlOf(server, "/"));  // the same response, now followed
-        EXPECT_THAT(server.Finish(), IsEmpty()) << "round " << round;
+        http.Get(UrlOf(piecewise, "/"));  // the same response, now followed
+        EXPECT_THAT(piecewise.Finish(), IsEmpty());
         EXPECT_EQ(http.Body, "final");
     }
 }
 
 TEST_F(HttpExchange, LineBreaksInURLOrHeaderValuesAreRefusedBeforeSending) {
-    ScriptServer server;
     server.Start();  // nothing scripted: any connection would be a fault
-    const auto refused = [&](const std::function<void()>& request) {
-        try {
-            request();
-        } catch (const platform::Exception& error) {
-            return std::string(error.what()).find("contains CR, LF or NUL") != std::string::npos;
-        }
-        return false;
+    const auto refusal = [&](const std::function<void()>& request) {
+        return MessageOfThrown<platform::Exception>(request);
     };
-    EXPECT_TRUE(refused([&] { http.Get(UrlOf(server, "/a\r\nX-Injected: 1")); }));
-    EXPECT_TRUE(refused([&] { http.Get(UrlOf(server, "/a\nb")); }));
+    const auto refused = HasSubstr("contains CR, LF or NUL");
+    EXPECT_THAT(refusal([&] { http.Get(Url("/a\r\nX-Injected: 1")); }), refused);
+    EXPECT_THAT(refusal([&] { http.Get(Url("/a\nb")); }), refused);
     http.HeaderInfo.Cookie = "id=1\r\nX-Injected: 1";
-    EXPECT_TRUE(refused([&] { http.Get(UrlOf(server, "/")); }));
+    EXPECT_THAT(refusal([&] { http.Get(Url("/")); }), refused);
     http.HeaderInfo.Cookie.clear();
-    EXPECT_TRUE(refused([&] { http.Copy(UrlOf(server, "/"), "/d\rX: y"); }));
+    EXPECT_THAT(refusal([&] { http.Copy(Url("/"), "/d\rX: y"); }), refused);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "");
     EXPECT_THAT(events, IsEmpty());
 }
 
 TEST_F(HttpExchange, LineBreakInARedirectTargetStopsBeforeTheNextRequest) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: 1\r\n\r\n").Close();
+    Respond("HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: 1\r\n\r\n");
     server.Start();
-    EXPECT_THROW(http.Get(UrlOf(server, "/")), platform::Exception);
+    EXPECT_THROW(http.Get(Url("/")), platform::Exception);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.lines().size(), 6u);  // the first request only
 }
@@ -335,23 +316,21 @@ TEST_F(HttpExchange, ThroughAProxyTheWholeURLGoesFirstThenTheProxyLines) {
 TEST_F(HttpExchange, DataWithNulBytesAndBeyondOneBufferIsSentWhole) {
     std::string data(70000, 'd');
     data[10] = '\0';
-    ScriptServer server;
     ReadHead(server.Accept())
         .Run([&](Connection& c) { EXPECT_EQ(c.ReadExactly(data.size()), data); })
         .Send("HTTP/1.0 201 Created\r\n\r\n")
         .Close();
     server.Start();
-    http.Put(UrlOf(server, "/blob"), data);
+    http.Put(Url("/blob"), data);
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_THAT(server.lines(), testing::Contains("Content-Length: 70000"));
     EXPECT_THAT(events, ElementsAre("success 4"));
 }
 
 TEST_F(HttpExchange, LinkSendsItsValueAndNoData) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 204 No Content\r\n\r\n").Close();
+    Respond("HTTP/1.0 204 No Content\r\n\r\n");
     server.Start();
-    http.Link(UrlOf(server, "/r"), "<http://a/>; rel=\"x\"");
+    http.Link(Url("/r"), "<http://a/>; rel=\"x\"");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.lines().at(0), "LINK /r HTTP/1.0");
     EXPECT_EQ(server.lines().at(5), "Link: <http://a/>; rel=\"x\"");
@@ -362,7 +341,6 @@ TEST_F(HttpExchange, LinkSendsItsValueAndNoData) {
 TEST_F(HttpExchange, FileModesSendAndReceiveThroughFiles) {
     testsupport::TempDir dir;
     const std::string upload = dir.Write("send.dat", std::string("file\0data", 9)).string();
-    ScriptServer server;
     ReadHead(server.Accept())
         .Run([](Connection& c) { EXPECT_EQ(c.ReadExactly(9), std::string("file\0data", 9)); })
         .Send("HTTP/1.0 200 OK\r\nX: y\r\n\r\nbody bytes")
@@ -373,10 +351,10 @@ TEST_F(HttpExchange, FileModesSendAndReceiveThroughFiles) {
     http.InputFileMode = true;
     http.Header = (dir.path() / "head.txt").string();
     http.Body = (dir.path() / "body.htm").string();
-    http.Put(UrlOf(server, "/f"), upload);
+    http.Put(Url("/f"), upload);
     EXPECT_EQ(testsupport::ReadFileBytes(http.Header), "HTTP/1.0 200 OK\r\nX: y\r\n\r\n");
     EXPECT_EQ(testsupport::ReadFileBytes(http.Body), "body bytes");
-    http.Get(UrlOf(server, "/empty"));  // the header file is made even for nothing
+    http.Get(Url("/empty"));  // the header file is made even for nothing
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_TRUE(std::filesystem::exists(http.Header));
     EXPECT_EQ(testsupport::ReadFileBytes(http.Header), "");
@@ -384,18 +362,12 @@ TEST_F(HttpExchange, FileModesSendAndReceiveThroughFiles) {
 }
 
 TEST_F(HttpExchange, AbortDuringTheBodyEndsWithAnExceptionAndCloses) {
-    ScriptServer server;
     ReadHead(server.Accept())
         .Send("HTTP/1.0 200 OK\r\n\r\nfirst")
         .WaitForPeerClose();  // never closes on its own
     server.Start();
     http.OnPacketRecvd = [this](platform::TObject*) { http.Abort(); };
-    try {
-        http.Get(UrlOf(server, "/slow"));
-        ADD_FAILURE() << "no exception";
-    } catch (const psock::EAbortError& error) {
-        EXPECT_STREQ(error.what(), "Socket capture aborted");
-    }
+    EXPECT_EQ(MessageOfThrown<psock::EAbortError>([&] { http.Get(Url("/slow")); }), "Socket capture aborted");
     EXPECT_FALSE(http.Connected);
     EXPECT_EQ(http.Body, "first");
     EXPECT_THAT(events, IsEmpty());
@@ -403,26 +375,24 @@ TEST_F(HttpExchange, AbortDuringTheBodyEndsWithAnExceptionAndCloses) {
 }
 
 TEST_F(HttpExchange, SilentServerEndsByTheTimeOut) {
-    ScriptServer server;
     ReadHead(server.Accept()).WaitForPeerClose();
     server.Start();
     http.TimeOut = 300;
-    EXPECT_THROW(http.Get(UrlOf(server, "/")), psock::EAbortError);
+    EXPECT_THROW(http.Get(Url("/")), psock::EAbortError);
     EXPECT_FALSE(http.Connected);
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
 TEST_F(HttpExchange, AboutToSendMayAddLinesBeforeEveryPass) {
-    ScriptServer server;
-    ReadHead(server.Accept()).Send("HTTP/1.0 302 Found\r\nLocation: /2\r\n\r\n").Close();
-    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Close();
+    Respond("HTTP/1.0 302 Found\r\nLocation: /2\r\n\r\n");
+    Respond("HTTP/1.0 200 OK\r\n\r\n");
     server.Start();
     int calls = 0;
     http.OnAboutToSend = [&](platform::TObject*) {
         ++calls;
         http.RequestHeader.SetHeader("X-Pass", std::to_string(calls));
     };
-    http.Get(UrlOf(server, "/1"));
+    http.Get(Url("/1"));
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(calls, 2);
     EXPECT_THAT(server.lines(), testing::Contains("X-Pass: 2"));

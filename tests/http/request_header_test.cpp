@@ -9,9 +9,13 @@
 
 #include "net/http/nmhttp.h"
 #include "platform/cp932.h"
+#include "tests/http/http_test_util.h"
 
 namespace {
 
+using httptest::Accept1;
+using httptest::Accept2;
+using httptest::ContentType;
 using nmhttp::CmdType;
 
 // Opens up the steps that every request runs through.
@@ -32,43 +36,44 @@ public:
     }
 };
 
-const std::string Accept1 = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff";
-const std::string Accept2 = "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript";
-const std::string ContentType = "Content-type: application/x-www-form-urlencoded";
+// A URL and the parts it must split into; URL is the property as ParseURL leaves it.
+struct UrlCase {
+    std::string given;
+    std::string host;
+    std::string path;
+    int port;
+    std::string url;
+};
+
+// Parses the cases in order on one client and checks every part of each.
+void ExpectParts(const std::vector<UrlCase>& cases) {
+    InspectableHTTP http;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        http.Parse(c.given);
+        EXPECT_EQ(http.Host, c.host);
+        EXPECT_EQ(http.Path, c.path);
+        EXPECT_EQ(http.Port, c.port);
+        EXPECT_EQ(http.URL, c.url);
+    }
+}
 
 TEST(ParseURL, SplitsHostPathAndPort) {
-    InspectableHTTP http;
-    http.Parse("http://example.org/a/b?x=1");
-    EXPECT_EQ(http.Host, "example.org");
-    EXPECT_EQ(http.Path, "/a/b?x=1");
-    EXPECT_EQ(http.Port, 80);
-
-    http.Parse("http://example.org");
-    EXPECT_EQ(http.Path, "/");
-    EXPECT_EQ(http.URL, "http://example.org/");
-
-    http.Parse("http://example.org/");
-    EXPECT_EQ(http.Path, "/");
-    EXPECT_EQ(http.URL, "http://example.org/");
-
-    http.Parse("http://other.org:8080/x");
-    EXPECT_EQ(http.Host, "other.org");
-    EXPECT_EQ(http.Port, 8080);
-    EXPECT_EQ(http.Path, "/x");
+    ExpectParts({
+        {"http://example.org/a/b?x=1", "example.org", "/a/b?x=1", 80, "http://example.org/a/b?x=1"},
+        {"http://example.org", "example.org", "/", 80, "http://example.org/"},
+        {"http://example.org/", "example.org", "/", 80, "http://example.org/"},
+        {"http://other.org:8080/x", "other.org", "/x", 8080, "http://other.org:8080/x"},
+    });
 }
 
 TEST(ParseURL, SchemeChoosesThePortAndAnExplicitPortWins) {
-    InspectableHTTP http;
-    http.Parse("ftp://h/f");
-    EXPECT_EQ(http.Port, 21);
-    EXPECT_EQ(http.Path, "/f");
-    http.Parse("GOPHER://h/");
-    EXPECT_EQ(http.Port, 70);
-    http.Parse("news://h/");
-    EXPECT_EQ(http.Port, 80);
-    http.Parse("h:8080/x");  // "h" taken for a scheme, then the host part's port
-    EXPECT_EQ(http.Host, "h");
-    EXPECT_EQ(http.Port, 8080);
+    ExpectParts({
+        {"ftp://h/f", "h", "/f", 21, "ftp://h/f"},
+        {"GOPHER://h/", "h", "/", 70, "GOPHER://h/"},
+        {"news://h/", "h", "/", 80, "news://h/"},
+        {"h:8080/x", "h", "/x", 8080, "h:8080/x"},  // "h" taken for a scheme, then the host part's port
+    });
 }
 
 TEST(ParseURL, WithoutColonThePortPropertyCounts) {
@@ -99,12 +104,7 @@ TEST(ParseURL, KeepsLongPathsWhole) {
 TEST(ParseURL, RefusesBadURLsBeforeConnecting) {
     InspectableHTTP http;
     const auto messageOf = [&](const std::string& url) {
-        try {
-            http.Parse(url);
-        } catch (const platform::Exception& error) {
-            return error.Message();
-        }
-        return std::string("no exception");
+        return httptest::MessageOfThrown<platform::Exception>([&] { http.Parse(url); });
     };
     EXPECT_EQ(messageOf(""), "Empty URL");
     EXPECT_EQ(messageOf("https://h/"), "HTTP Secure Socket is not supported");
@@ -149,14 +149,15 @@ TEST(BuildHeader, RequestLineTokensAndExtraLines) {
     EXPECT_EQ(http.HeaderFor(CmdType::Move, "http://h/s").back(), "URI-header: /dest");
     http.ExtraHeaderValue.clear();
     EXPECT_EQ(http.HeaderFor(CmdType::Link, "http://h/s").back(), "Link: ");
-    EXPECT_EQ(http.HeaderFor(CmdType::Unlink, "http://h/s")[0], "UNLINK /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Options, "http://h/s")[0], "OPTIONS /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Head, "http://h/s")[0], "HEAD /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Delete, "http://h/s")[0], "DELETE /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Trace, "http://h/s")[0], "TRACE /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Patch, "http://h/s")[0], "PATCH /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::Put, "http://h/s")[0], "PUT /s HTTP/1.0");
-    EXPECT_EQ(http.HeaderFor(CmdType::SendRaw, "http://h/s")[0], "Host: h");
+    const std::vector<std::pair<CmdType, std::string>> firstLines = {
+        {CmdType::Unlink, "UNLINK /s HTTP/1.0"}, {CmdType::Options, "OPTIONS /s HTTP/1.0"},
+        {CmdType::Head, "HEAD /s HTTP/1.0"},     {CmdType::Delete, "DELETE /s HTTP/1.0"},
+        {CmdType::Trace, "TRACE /s HTTP/1.0"},   {CmdType::Patch, "PATCH /s HTTP/1.0"},
+        {CmdType::Put, "PUT /s HTTP/1.0"},       {CmdType::SendRaw, "Host: h"},  // no request line of its own
+    };
+    for (const auto& [cmd, line] : firstLines) {
+        EXPECT_EQ(http.HeaderFor(cmd, "http://h/s")[0], line) << static_cast<int>(cmd);
+    }
 }
 
 TEST(BuildHeader, NoHostGivesNoHostLineEvenThroughAProxy) {

@@ -6,18 +6,15 @@
 #include <string>
 
 #include "net/http/nmhttp.h"
+#include "tests/http/http_test_util.h"
 #include "tests/support/testbed.h"
 
 namespace {
 
+using httptest::StandardLinesOnTheWire;
 using testsupport::HttpRequestRecord;
 using testsupport::LogTail;
 using testsupport::WaitForNginxRequests;
-
-const std::string StandardLines =
-    "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-    "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
-    "Content-type: application/x-www-form-urlencoded\r\n";
 
 class HttpAgainstNginx : public testsupport::TestbedTest {
 protected:
@@ -34,13 +31,17 @@ protected:
         EXPECT_EQ(records.size(), 1u);
         return records.empty() ? HttpRequestRecord{} : records.front();
     }
+    // A request head to nginx up to its own lines: the request line, Host and the standard lines.
+    std::string StandardHead(const std::string& requestLine) const {
+        return requestLine + "\r\nHost: " + bed().nginx.host + "\r\n" + StandardLinesOnTheWire();
+    }
 
     nmhttp::TNMHTTP http;
 };
 
 TEST_F(HttpAgainstNginx, GetSendsExactlyTheStandardHead) {
     const auto record = RecordOf([&] { http.Get(bed().nginx.Url("/echo?x=1")); });
-    const std::string head = "GET /echo?x=1 HTTP/1.0\r\nHost: " + bed().nginx.host + "\r\n" + StandardLines + "\r\n";
+    const std::string head = StandardHead("GET /echo?x=1 HTTP/1.0") + "\r\n";
     EXPECT_EQ(record.head, head);
     EXPECT_EQ(http.ReplyNumber, 200);
     EXPECT_EQ(http.Body, head);  // the echo of what nginx received
@@ -53,8 +54,7 @@ TEST_F(HttpAgainstNginx, NotificationPostWithEmptyDataSendsLengthZeroAndNoBody) 
     bool succeeded = false;
     http.OnSuccess = [&](nmhttp::CmdType cmd) { succeeded = cmd == nmhttp::CmdType::Post; };
     const auto record = RecordOf([&] { http.Post(bed().nginx.Url(target), ""); });
-    EXPECT_EQ(record.head, "POST " + target + " HTTP/1.0\r\nHost: " + bed().nginx.host + "\r\n" + StandardLines +
-                               "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(record.head, StandardHead("POST " + target + " HTTP/1.0") + "Content-Length: 0\r\n\r\n");
     EXPECT_EQ(record.body, "");
     EXPECT_EQ(http.Body, "OK\n");
     EXPECT_TRUE(succeeded);

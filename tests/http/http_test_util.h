@@ -1,0 +1,30 @@
+#pragma once
+// What the HTTP tests share: the standard lines of every request head, and the message of an
+// expected exception.
+
+#include <functional>
+#include <string>
+
+namespace httptest {
+
+// The lines every request carries after its request line and Host line.
+inline const std::string Accept1 = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff";
+inline const std::string Accept2 = "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript";
+inline const std::string ContentType = "Content-type: application/x-www-form-urlencoded";
+
+// The same three lines as they stand in a request head on the wire.
+inline std::string StandardLinesOnTheWire() { return Accept1 + "\r\n" + Accept2 + "\r\n" + ContentType + "\r\n"; }
+
+// The message of the E that action throws, or "no exception" when it returns. Any other
+// exception passes through and fails the test.
+template <class E>
+std::string MessageOfThrown(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "no exception";
+}
+
+}  // namespace httptest
