@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 #include "app/file_name_parts.h"
 #include "platform/cp932.h"
-#include "temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -23,17 +22,19 @@ class DroppedFileCheck : public ::testing::Test {
 protected:
     // A file of the given size (sparse), named in UTF-8; returns its path as argument 1.
     DroppedFile MakeFile(const std::string& utf8Name, std::uintmax_t size = 10) {
-        const auto path = folder_.Path() / utf8Name;
-        std::ofstream(path).put('x');
-        std::filesystem::resize_file(path, size);
-        return app::DroppedFileFromUtf8(path.c_str());
+        std::filesystem::resize_file(folder_.Write(utf8Name, "x"), size);
+        return Dropped(utf8Name);
+    }
+    // Whatever is (or is not) at this name, as argument 1.
+    DroppedFile Dropped(const std::string& utf8Name) const {
+        return app::DroppedFileFromUtf8((folder_.path() / utf8Name).c_str());
     }
 
     DropCheck Check(const DroppedFile& file, const std::string& destination = "user") {
         return CheckDroppedFile(file, destination, [this](const std::string& text) { messages_.push_back(text); });
     }
 
-    TempFolder folder_;
+    testsupport::TempDir folder_;
     std::vector<std::string> messages_;
 };
 
@@ -44,17 +45,14 @@ TEST_F(DroppedFileCheck, AcceptsTheListedExtensionsInExactlyLowerOrUpperCase) {
 }
 
 TEST_F(DroppedFileCheck, RefusesOtherExtensionsNamingThem) {
-    EXPECT_EQ(Check(MakeFile("photo.Jpg")), DropCheck::Refused);
-    EXPECT_EQ(Check(MakeFile("figure.eps")), DropCheck::Refused);
-    EXPECT_EQ(Check(MakeFile("archive.tar.gz")), DropCheck::Refused);
-    EXPECT_EQ(Check(MakeFile("photo.jpg ")), DropCheck::Refused);
-    EXPECT_EQ(Check(MakeFile("README")), DropCheck::Refused);
+    for (const char* name : {"photo.Jpg", "figure.eps", "archive.tar.gz", "photo.jpg ", "README"})
+        EXPECT_EQ(Check(MakeFile(name)), DropCheck::Refused) << name;
     EXPECT_EQ(messages_, (std::vector<std::string>{".Jpg" + NotSupported, ".eps" + NotSupported,
                                                    ".gz" + NotSupported, ".jpg " + NotSupported, NotSupported}));
 }
 
 TEST_F(DroppedFileCheck, ADotInAFolderNameIsNoExtension) {
-    std::filesystem::create_directory(folder_.Path() / "dir.jpg");
+    std::filesystem::create_directory(folder_.path() / "dir.jpg");
     EXPECT_EQ(Check(MakeFile("dir.jpg/file")), DropCheck::Refused);
     EXPECT_EQ(messages_, std::vector<std::string>{NotSupported});
 }
@@ -74,9 +72,9 @@ TEST_F(DroppedFileCheck, BothReasonsAreToldInOrder) {
 
 TEST_F(DroppedFileCheck, IgnoresSilentlyWhatCannotBeSent) {
     EXPECT_EQ(Check(MakeFile("photo.jpg"), ""), DropCheck::Ignored);  // no destination set yet
-    std::filesystem::create_directory(folder_.Path() / "folder.jpg");
-    EXPECT_EQ(Check(app::DroppedFileFromUtf8((folder_.Path() / "folder.jpg").c_str())), DropCheck::Ignored);
-    EXPECT_EQ(Check(app::DroppedFileFromUtf8((folder_.Path() / "missing.jpg").c_str())), DropCheck::Ignored);
+    std::filesystem::create_directory(folder_.path() / "folder.jpg");
+    EXPECT_EQ(Check(Dropped("folder.jpg")), DropCheck::Ignored);
+    EXPECT_EQ(Check(Dropped("missing.jpg")), DropCheck::Ignored);
     EXPECT_TRUE(messages_.empty());
 }
 

@@ -3,15 +3,12 @@
 #include <QTimer>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/cp932.h"
 #include "platform/qt/qt_gui_hook.h"
 #include "platform/shell.h"
-#include "temp_folder.h"
+#include "tests/app/stand_in_opener.h"
 
 namespace {
 
@@ -54,38 +51,18 @@ TEST(Shell, MessageBeepUsesTheToolkitBell) {
     EXPECT_EQ(rings, 1);
 }
 
-class OpenUrl : public ::testing::Test {
-protected:
-    void SetUp() override {
-        oldPath_ = std::getenv("PATH");
-        ::setenv("PATH", folder_.Path().c_str(), 1);
-    }
-    void TearDown() override { ::setenv("PATH", oldPath_.c_str(), 1); }
-
-    TempFolder folder_;
-    std::string oldPath_;
-};
-
-TEST_F(OpenUrl, HandsTheUrlToTheDesktopsOpenerWithoutWaiting) {
-    // A stand-in opener that writes down its argument once the test lets it: were OpenUrl to
-    // wait for it, OpenUrl would never return.
-    const std::string record = folder_ / "opened";
-    const std::string go = folder_ / "go";
-    {
-        std::ofstream opener(folder_ / "xdg-open");
-        opener << "#!/bin/sh\nwhile [ ! -e '" << go << "' ]; do /bin/sleep 0.01; done\n"
-               << "printf '%s' \"$1\" > '" << record << ".tmp' && /bin/mv '" << record << ".tmp' '" << record << "'\n";
-    }
-    std::filesystem::permissions(folder_ / "xdg-open", std::filesystem::perms::owner_all);
+TEST(OpenUrl, HandsTheUrlToTheDesktopsOpenerWithoutWaiting) {
+    // The opener writes the URL down only once released: were OpenUrl to wait for it, OpenUrl
+    // would never return.
+    StandInOpener opener(StandInOpener::Start::WhenReleased);
     ASSERT_TRUE(platform::OpenUrl(platform::Cp932("http://info.example.jp/info.php?pf=w&sn=ミルテ")));
-    std::ofstream(go).put('x');
-    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i) std::this_thread::sleep_for(10ms);
-    std::ifstream opened(record);
-    std::stringstream text;
-    text << opened.rdbuf();
-    EXPECT_EQ(text.str(), "http://info.example.jp/info.php?pf=w&sn=ミルテ");
+    opener.Release();
+    EXPECT_EQ(opener.NextUrl(), "http://info.example.jp/info.php?pf=w&sn=ミルテ");
 }
 
-TEST_F(OpenUrl, FailsWhenNoOpenerExists) { EXPECT_FALSE(platform::OpenUrl("http://example.jp")); }
+TEST(OpenUrl, FailsWhenNoOpenerExists) {
+    OwnPath noOpener;
+    EXPECT_FALSE(platform::OpenUrl("http://example.jp"));
+}
 
 }  // namespace

@@ -9,17 +9,13 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
-#include <fstream>
-#include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "app/build_constants.h"
@@ -27,56 +23,33 @@
 #include "app/qt/qt_main_form1.h"
 #include "platform/cp932.h"
 #include "platform/registry.h"
-#include "platform/shell.h"
-#include "temp_folder.h"
+#include "tests/app/test_environment.h"
+#include "tests/app/window_test.h"
 
 namespace {
 
 using app::qt::MessageDialog;
 using app::qt::QtMainForm1;
-using Log = std::vector<std::string>;  // "beep", "message: <text>", "failure: <text>" (UTF-8)
 
 const std::string Confirmation =
     "message: 設定を記憶しました。\n\n次回からアイコン(EXE)にファイルをドラッグ＆ドロップするだけで携帯電話に自動送信されます。\n"
     "設定をやり直す場合はファイルをドラッグ＆ドロップせずに アイコン(EXE)を単体で起動させてください。";
 
-// Answers every modal dialog as it opens: notes it in the log, then replies (by default: OK).
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(Log& log) : log_(log) {
-        QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
-        poll_.start(5);
-    }
-    std::function<void(MessageDialog*)> reply;  // replaces the click on OK for message dialogs
-
-private:
-    void Poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == answered_) return;
-        answered_ = modal;
-        if (auto* dialog = dynamic_cast<MessageDialog*>(modal)) {
-            log_.push_back("message: " + dialog->findChild<QLabel*>("MessageText")->text().toStdString());
-            if (reply) reply(dialog);
-            else dialog->OkButton()->click();
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            std::string icon = box->icon() == QMessageBox::Critical ? "failure: " : "other box: ";
-            log_.push_back(icon + box->windowTitle().toStdString() + " | " + box->text().toStdString());
-            box->button(QMessageBox::Ok)->click();
-        }
-    }
-
-    Log& log_;
-    QTimer poll_;
-    QPointer<QWidget> answered_;
+// What the settings fields show.
+struct Fields {
+    QString name;
+    QString mail;
+    int carrierIndex = 0;
+    bool canSave = false;
+    bool operator==(const Fields&) const = default;
 };
+void PrintTo(const Fields& fields, std::ostream* out) {
+    *out << "{\"" << fields.name.toStdString() << "\", \"" << fields.mail.toStdString() << "\", carrier "
+         << fields.carrierIndex << (fields.canSave ? ", can save}" : ", cannot save}");
+}
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public WindowTest {
 protected:
-    void SetUp() override {
-        platform::SetBellHook([this] { log_.push_back("beep"); });
-    }
-    void TearDown() override { platform::SetBellHook([] { QApplication::beep(); }); }
-
     std::unique_ptr<QtMainForm1> Open(app::DroppedFile argument1 = {}) {
         auto window = std::make_unique<QtMainForm1>(std::move(argument1));
         closed_ = std::make_unique<QSignalSpy>(window.get(), &QtMainForm1::Closed);
@@ -91,18 +64,29 @@ protected:
         return control;
     }
 
+    static Fields FieldsOf(QWidget* window) {
+        return {Find<QLineEdit>(window, "Edit1")->text(), Find<QLineEdit>(window, "Edit2")->text(),
+                Find<QComboBox>(window, "ComboBox1")->currentIndex(), Find<QPushButton>(window, "Button1")->isEnabled()};
+    }
+
+    static void ClickSave(QWidget* window) { QTest::mouseClick(Find<QPushButton>(window, "Button1"), Qt::LeftButton); }
+
+    // The window has gone: Closed came once and the window is hidden.
+    ::testing::AssertionResult HasClosed(const QWidget& window) const {
+        if (closed_->count() == 1 && !window.isVisible()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "Closed came " << closed_->count() << " times; the window is "
+                                             << (window.isVisible() ? "visible" : "hidden");
+    }
+
     static void StoreSettings(const std::string& name, std::uint32_t nameType, const std::string& mail1, int mail2) {
-        platform::RegistryKey key("Software\\Varrowen\\iZDQ");
+        platform::RegistryKey key(SettingsKey);
         key.SetValue("NAME", {nameType, name});
         key.SetValue("MAIL1", {platform::REG_SZ, mail1 + '\0'});
         platform::TRegistry registry;
-        registry.OpenKey("Software\\Varrowen\\iZDQ", false);
+        registry.OpenKey(SettingsKey, false);
         registry.WriteInteger("MAIL2", mail2);
     }
 
-    TempConfigHome home_;
-    Log log_;
-    DialogAnswerer answerer_{log_};
     std::unique_ptr<QSignalSpy> closed_;
 };
 
@@ -226,10 +210,7 @@ TEST_F(MainWindow, TheSaveButtonFollowsBothFieldsAsTheyAreTyped) {
 
 TEST_F(MainWindow, FirstRunShowsEmptyFieldsAndCreatesTheKey) {
     auto window = Open();
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), "");
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "");
-    EXPECT_EQ(Find<QComboBox>(window.get(), "ComboBox1")->currentIndex(), 0);
-    EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{"", "", 0, false}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(std::filesystem::is_directory(home_.SettingsFolder()));
     EXPECT_FALSE(std::filesystem::exists(home_.SettingsFolder() / ".values"));
@@ -239,9 +220,7 @@ TEST_F(MainWindow, FirstRunShowsEmptyFieldsAndCreatesTheKey) {
 TEST_F(MainWindow, ANameOfTheWrongTypeStopsTheLoadSilently) {
     StoreSettings(std::string("\x07\0\0\0", 4), platform::REG_DWORD, "mail", 0);
     auto window = Open();
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), "");
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "");
-    EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{"", "", 0, false}));
     EXPECT_TRUE(log_.empty());
 }
 
@@ -255,12 +234,11 @@ TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
         EXPECT_EQ(combo->currentIndex(), -1);
         EXPECT_EQ(combo->currentText(), "");
         ASSERT_TRUE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
-        QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+        ClickSave(window.get());
         EXPECT_EQ(log_, (Log{"beep", Confirmation}));
-        EXPECT_EQ(closed_->count(), 1);
-        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(HasClosed(*window));
         platform::TRegistry registry;
-        registry.OpenKey("Software\\Varrowen\\iZDQ", false);
+        registry.OpenKey(SettingsKey, false);
         EXPECT_EQ(registry.ReadInteger("MAIL2"), -1);
     }
 }
@@ -270,18 +248,15 @@ TEST_F(MainWindow, AJapaneseNameIsStoredInCp932AndComesBack) {
         auto window = Open();
         Find<QLineEdit>(window.get(), "Edit1")->setText(QStringLiteral("山田 表示～"));
         QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "yamada.t");
-        QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+        ClickSave(window.get());
         EXPECT_EQ(closed_->count(), 1);
     }
-    platform::RegistryKey key("Software\\Varrowen\\iZDQ");
+    platform::RegistryKey key(SettingsKey);
     EXPECT_EQ(key.QueryValue("NAME")->data, platform::Cp932("山田 表示～") + '\0');
     EXPECT_EQ(key.QueryValue("MAIL2")->data, std::string(4, '\0'));
 
     auto window = Open();
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit1")->text(), QStringLiteral("山田 表示～"));
-    EXPECT_EQ(Find<QLineEdit>(window.get(), "Edit2")->text(), "yamada.t");
-    EXPECT_EQ(Find<QComboBox>(window.get(), "ComboBox1")->currentIndex(), 0);
-    EXPECT_TRUE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{QStringLiteral("山田 表示～"), "yamada.t", 0, true}));
 }
 
 TEST_F(MainWindow, TheFieldsTakeNoCharacterThatCp932CannotWrite) {
@@ -293,12 +268,11 @@ TEST_F(MainWindow, TheFieldsTakeNoCharacterThatCp932CannotWrite) {
 }
 
 TEST_F(MainWindow, ARefusedSaveShowsTheFailureAndKeepsTheWindow) {
-    std::filesystem::create_directories(home_.Path() / "milte-post/registry");
-    std::ofstream(home_.Path() / "milte-post/registry/Software") << "in the way";
+    home_.BlockTheSettingsKey();
     auto window = Open();
     QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "Taro");
     QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "taro");
-    QTest::mouseClick(Find<QPushButton>(window.get(), "Button1"), Qt::LeftButton);
+    ClickSave(window.get());
     EXPECT_EQ(log_, (Log{"failure: ミルテ・ポスト | 'NAME' の設定に失敗しました."}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(closed_->count(), 0);
@@ -334,27 +308,21 @@ TEST_F(MainWindow, TheMessageDialogCopiesItselfAndAnswersEnterAndEsc) {
 
 class SendModeWindow : public MainWindow {
 protected:
-    app::DroppedFile MakeFile(const std::string& name) {
-        const auto path = files_.Path() / name;
-        std::ofstream(path) << "data";
-        return app::DroppedFileFromUtf8(path.c_str());
-    }
-    TempFolder files_;
+    app::DroppedFile MakeFile(const std::string& name) { return app::DroppedFileFromUtf8(files_.Write(name, "data").c_str()); }
+    testsupport::TempDir files_;
 };
 
 TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
     StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", 0);
     auto window = Open(MakeFile("figure.eps"));
     EXPECT_EQ(log_, (Log{"beep", "message: .eps形式のファイルは非対応です。"}));
-    EXPECT_EQ(closed_->count(), 1);
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(HasClosed(*window));
 }
 
 TEST_F(SendModeWindow, WithoutADestinationTheProgramClosesSilently) {
     auto window = Open(MakeFile("photo.jpg"));
     EXPECT_TRUE(log_.empty());
-    EXPECT_EQ(closed_->count(), 1);
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(HasClosed(*window));
 }
 
 }  // namespace

@@ -3,27 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/cp932.h"
-#include "temp_folder.h"
+#include "tests/app/test_environment.h"
+#include "tests/support/testbed.h"
 
 namespace {
 
 using platform::RegistryKey;
 using platform::RegistryValue;
 using platform::TRegistry;
+using testsupport::ReadFileBytes;
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+// How many entries the folder holds.
+std::ptrdiff_t EntryCount(const std::filesystem::path& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
 }
 
 TEST(Registry, OpeningCreatesTheKeyEmptyAndDropsTheLeadingBackslash) {
@@ -42,12 +36,12 @@ TEST(Registry, ValuesKeepTheirTypesAndBytesAcrossOpenings) {
     const std::string name = platform::Cp932("表示 ～テスト") + "\t\\\xFC";
     {
         TRegistry registry;
-        ASSERT_TRUE(registry.OpenKey("Software\\Varrowen\\iZDQ", true));
+        ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
         registry.WriteString("NAME", name);
         registry.WriteString("MAIL1", "user.name");
         registry.WriteInteger("MAIL2", -1);
     }
-    RegistryKey key("Software\\Varrowen\\iZDQ");
+    RegistryKey key(SettingsKey);
     auto stored = key.QueryValue("NAME");
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->type, platform::REG_SZ);
@@ -58,7 +52,7 @@ TEST(Registry, ValuesKeepTheirTypesAndBytesAcrossOpenings) {
     EXPECT_EQ(mail2->data, std::string("\xFF\xFF\xFF\xFF", 4));
 
     TRegistry registry;
-    ASSERT_TRUE(registry.OpenKey("Software\\Varrowen\\iZDQ", false));
+    ASSERT_TRUE(registry.OpenKey(SettingsKey, false));
     EXPECT_EQ(registry.ReadString("NAME"), name);
     EXPECT_EQ(registry.ReadString("MAIL1"), "user.name");
     EXPECT_EQ(registry.ReadInteger("MAIL2"), -1);
@@ -66,15 +60,15 @@ TEST(Registry, ValuesKeepTheirTypesAndBytesAcrossOpenings) {
 
 TEST(Registry, TheValuesFileIsEscapedTextOneValuePerLine) {
     TempConfigHome home;
-    RegistryKey key("Software\\Varrowen\\iZDQ");
+    RegistryKey key(SettingsKey);
     ASSERT_TRUE(key.SetValue("NAME", RegistryValue{platform::REG_SZ, std::string("A b\\\x95\x5C", 6) + '\0'}));
     ASSERT_TRUE(key.SetValue("MAIL2", RegistryValue{platform::REG_DWORD, std::string("\x05\0\0\0", 4)}));
-    EXPECT_EQ(ReadFile(home.SettingsFolder() / ".values"),
+    EXPECT_EQ(ReadFileBytes(home.SettingsFolder() / ".values"),
               "milte-registry 1\n"
               "MAIL2\t4\t\\x05\\x00\\x00\\x00\n"
               "NAME\t1\tA\\x20b\\x5C\\x95\\x5C\\x00\n");
     // Nothing but the values file is left behind by the writes.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.SettingsFolder()), {}), 1);
+    EXPECT_EQ(EntryCount(home.SettingsFolder()), 1);
 }
 
 TEST(Registry, StringReadsFollowTypeAndSizeRules) {
@@ -96,11 +90,12 @@ TEST(Registry, StringReadsFollowTypeAndSizeRules) {
 TEST(Registry, ADamagedStoreReadsAsAKeyWithoutValues) {
     TempConfigHome home;
     const auto values = home.SettingsFolder() / ".values";
+    std::filesystem::create_directories(home.SettingsFolder());
     for (const std::string damaged : {"milte-registry 1\nNAME\t1\tab\\x0", "milte-registry 1\nNAME\t1\n",
                                       "milte-registry 9\nNAME\t1\tab\\x00\n", "milte-registry 1\nNAME\tsz\tab\n",
                                       "milte-registry 1\nMAIL1\t1\tok\\x00\nNAME\t1\tbad byte\\x00\n"}) {
-        WriteFile(values, damaged);
-        RegistryKey key("Software\\Varrowen\\iZDQ");
+        std::ofstream(values, std::ios::binary) << damaged;
+        RegistryKey key(SettingsKey);
         EXPECT_FALSE(key.QueryValue("NAME")) << damaged;
         EXPECT_FALSE(key.QueryValue("MAIL1")) << damaged;
     }
@@ -108,14 +103,13 @@ TEST(Registry, ADamagedStoreReadsAsAKeyWithoutValues) {
     std::filesystem::remove(values);
     std::filesystem::create_directory(values);
     TRegistry registry;
-    EXPECT_TRUE(registry.OpenKey("Software\\Varrowen\\iZDQ", true));
+    EXPECT_TRUE(registry.OpenKey(SettingsKey, true));
     EXPECT_EQ(registry.ReadString("NAME"), "");
 }
 
 TEST(Registry, ARefusedWriteNamesTheValue) {
     TempConfigHome home;
-    // A file where the key's folder belongs: the key cannot be opened, so every write is refused.
-    WriteFile(home.Path() / "milte-post/registry/Software", "in the way");
+    home.BlockTheSettingsKey();
     TRegistry registry;
     EXPECT_FALSE(registry.OpenKey("\\Software\\Varrowen\\iZDQ", true));
     try {
@@ -130,21 +124,21 @@ TEST(Registry, ARefusedWriteNamesTheValue) {
 TEST(Registry, AWriteThatCannotReplaceTheFileLeavesTheOldValues) {
     TempConfigHome home;
     {
-        RegistryKey key("Software\\Varrowen\\iZDQ");
+        RegistryKey key(SettingsKey);
         ASSERT_TRUE(key.SetValue("NAME", RegistryValue{platform::REG_SZ, std::string("old\0", 4)}));
     }
     // Renaming over a non-empty folder fails, as a full disk or a read-only store would.
     const auto values = home.SettingsFolder() / ".values";
-    const std::string before = ReadFile(values);
+    const std::string before = ReadFileBytes(values);
     std::filesystem::rename(values, home.Path() / "saved");
     std::filesystem::create_directories(values / "blocker");
-    RegistryKey key("Software\\Varrowen\\iZDQ");
+    RegistryKey key(SettingsKey);
     EXPECT_FALSE(key.SetValue("NAME", RegistryValue{platform::REG_SZ, std::string("new\0", 4)}));
     // No temporary file is left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.SettingsFolder()), {}), 1);
+    EXPECT_EQ(EntryCount(home.SettingsFolder()), 1);
     std::filesystem::remove_all(values);
     std::filesystem::rename(home.Path() / "saved", values);
-    EXPECT_EQ(ReadFile(values), before);
+    EXPECT_EQ(ReadFileBytes(values), before);
 }
 
 TEST(Registry, KeyNamesBecomeSafeFolderNames) {

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <map>
-#include <optional>
 #include <string>
 
 #include "app/build_constants.h"
@@ -15,6 +12,7 @@
 #include "app/service_urls.h"
 #include "platform/cp932.h"
 #include "platform/message_queue.h"
+#include "tests/app/test_environment.h"
 
 namespace {
 
@@ -53,50 +51,29 @@ TEST(InformationLinks, NameTheProgramByItsFileWithoutTheExtension) {
     EXPECT_EQ(app::ServiceSiteUrl(), std::string("http://") + app::UploadHost);
 }
 
-class Environment : public ::testing::Test {
-protected:
-    void Set(const char* name, const char* value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-using SendServer = Environment;
-
-TEST_F(SendServer, IsTheServiceUnlessTheEnvironmentNamesAnother) {
-    Set("MILTE_UPLOAD_HOST", nullptr);
-    Set("MILTE_FTP_PORT", nullptr);
-    Set("MILTE_HTTP_PORT", nullptr);
+TEST(SendServer, IsTheServiceUnlessTheEnvironmentNamesAnother) {
+    ScopedEnvironment environment;
+    environment.Set("MILTE_UPLOAD_HOST", nullptr);
+    environment.Set("MILTE_FTP_PORT", nullptr);
+    environment.Set("MILTE_HTTP_PORT", nullptr);
     app::SendServer server = app::SendServerFromEnvironment();
     EXPECT_EQ(server.host, app::UploadHost);
     EXPECT_EQ(server.ftpPort, 21);
     EXPECT_EQ(server.httpPort, 80);
 
-    Set("MILTE_UPLOAD_HOST", "127.0.0.1");
-    Set("MILTE_FTP_PORT", "2121");
-    Set("MILTE_HTTP_PORT", "65535");
+    environment.Set("MILTE_UPLOAD_HOST", "127.0.0.1");
+    environment.Set("MILTE_FTP_PORT", "2121");
+    environment.Set("MILTE_HTTP_PORT", "65535");
     server = app::SendServerFromEnvironment();
     EXPECT_EQ(server.host, "127.0.0.1");
     EXPECT_EQ(server.ftpPort, 2121);
     EXPECT_EQ(server.httpPort, 65535);
 }
 
-TEST_F(SendServer, AMistypedPortFailsTheSendRatherThanReachTheService) {
+TEST(SendServer, AMistypedPortFailsTheSendRatherThanReachTheService) {
+    ScopedEnvironment environment;
     for (const char* bad : {"", "0", "65536", "21a", "-1", "99999999999"}) {
-        Set("MILTE_FTP_PORT", bad);
+        environment.Set("MILTE_FTP_PORT", bad);
         EXPECT_THROW(app::SendServerFromEnvironment(), std::exception) << bad;
     }
 }

@@ -138,10 +138,7 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
 }
 
 ProgramRun::~ProgramRun() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    if (pid_ > 0) Kill();
 }
 
 RunResult ProgramRun::Finish(const std::function<void(const Dialog&)>& beforeAnswer, std::chrono::seconds limit) {
@@ -162,9 +159,7 @@ RunResult ProgramRun::Finish(const std::function<void(const Dialog&)>& beforeAns
             break;
         }
         if (Clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
+            Kill();
             break;
         }
         std::this_thread::sleep_for(20ms);
@@ -190,6 +185,12 @@ std::vector<Dialog> ProgramRun::NewDialogs() {
     }
     dialogsSeen_ += dialogs.size();
     return dialogs;
+}
+
+void ProgramRun::Kill() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 // Return in the dialog's window, as a person would press it; again if the press was lost.

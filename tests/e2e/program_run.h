@@ -61,6 +61,7 @@ public:
 private:
     std::vector<Dialog> NewDialogs();
     void Answer();
+    void Kill();
 
     testsupport::TempDir home_;
     std::filesystem::path errorLog_;
@@ -68,6 +69,9 @@ private:
     pid_t pid_ = -1;
     Clock::time_point started_;
 };
+
+// The carrier domain the settings' MAIL2 index 0 stands for.
+inline const std::string CarrierDomain = MILTE_CARRIER_DOMAIN;
 
 // The UTF-8 success message the program shows for a send to address of the file.
 std::string SuccessText(const std::string& address, const std::string& fileName);

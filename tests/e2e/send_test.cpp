@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
-#include <fstream>
 #include <map>
 #include <random>
 #include <thread>
 
 #include "platform/cp932.h"
 #include "tests/e2e/program_run.h"
-#include "tests/support/script_server.h"
+#include "tests/e2e/scripted_ftp.h"
 #include "tests/support/testbed.h"
 
 namespace {
@@ -26,7 +25,7 @@ using testing::IsEmpty;
 using testsupport::FtpServerKind;
 using testsupport::LogTail;
 
-const std::string Domain = MILTE_CARRIER_DOMAIN;
+using e2e::CarrierDomain;
 
 std::string RandomBytes(std::size_t size) {
     std::mt19937 generator(static_cast<unsigned>(size));
@@ -70,14 +69,14 @@ protected:
     e2e::Servers Bed() const { return {bed().vsftpd.port, bed().nginx.port}; }
 
     std::filesystem::path MakeFile(const std::string& utf8Name, std::size_t size = 300'000) {
-        const std::filesystem::path file = folder_.path() / utf8Name;
-        std::ofstream(file, std::ios::binary) << RandomBytes(size);
-        return file;
+        return folder_.Write(utf8Name, RandomBytes(size));
     }
 
-    // The file as vsftpd stored it under its CP932 name.
-    std::string Stored(const std::string& utf8Name) const {
-        return testsupport::ReadFileBytes(bed().vsftpd.root / platform::Cp932(utf8Name));
+    // vsftpd stored the file under its CP932 name, byte for byte.
+    ::testing::AssertionResult StoredUnchanged(const std::string& utf8Name, const std::filesystem::path& file) const {
+        const std::string stored = testsupport::ReadFileBytes(bed().vsftpd.root / platform::Cp932(utf8Name));
+        if (stored == testsupport::ReadFileBytes(file)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "vsftpd holds " << stored.size() << " other bytes under " << utf8Name;
     }
 
     testsupport::TempDir folder_;
@@ -98,10 +97,10 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro.y@" + Domain, name)));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro.y@" + CarrierDomain, name)));
     EXPECT_EQ(result.dialogs[0].caption, e2e::Title);
     EXPECT_EQ(postsWhileTheMessageWasUp, 0u);
-    EXPECT_EQ(Stored(name), testsupport::ReadFileBytes(file));
+    EXPECT_TRUE(StoredUnchanged(name, file));
 
     const auto commands = testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text());
     ASSERT_EQ(commands.size(), 6u) << ftpLog.text();
@@ -114,7 +113,7 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
 
     const auto records = testsupport::WaitForNginxRequests(requests, 1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].requestLine, "POST /ftp.php?file=" + name + "&name=Taro&mail=taro.y@" + Domain + " HTTP/1.0");
+    EXPECT_EQ(records[0].requestLine, "POST /ftp.php?file=" + name + "&name=Taro&mail=taro.y@" + CarrierDomain + " HTTP/1.0");
     EXPECT_EQ(records[0].body, "");
     EXPECT_EQ(records[0].status, "200");
 }
@@ -127,11 +126,11 @@ TEST_F(Send, JapaneseNamesGoOutAsRawCp932Bytes) {
     const RunResult result = ProgramRun({platform::Cp932("山田花子"), "hanako", 0}, Bed(), file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + Domain, name)));
-    EXPECT_EQ(Stored(name), testsupport::ReadFileBytes(file));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + CarrierDomain, name)));
+    EXPECT_TRUE(StoredUnchanged(name, file));
     ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
     EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + platform::Cp932(name) + "&name=" + platform::Cp932("山田花子") +
-                                   "&mail=hanako@" + Domain + " HTTP/1.0\n");
+                                   "&mail=hanako@" + CarrierDomain + " HTTP/1.0\n");
 }
 
 TEST_F(Send, SpacesAmpersandsAndPlusesReachTheScriptUnchanged) {
@@ -143,8 +142,8 @@ TEST_F(Send, SpacesAmpersandsAndPlusesReachTheScriptUnchanged) {
     const RunResult result = ProgramRun({userName, "x+y", 0}, Bed(), file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("x+y@" + Domain, name)));
-    EXPECT_EQ(Stored(name), testsupport::ReadFileBytes(file));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("x+y@" + CarrierDomain, name)));
+    EXPECT_TRUE(StoredUnchanged(name, file));
     const auto records = testsupport::WaitForNginxRequests(requests, 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].status, "200");  // a raw space would have been refused with 400
@@ -152,7 +151,7 @@ TEST_F(Send, SpacesAmpersandsAndPlusesReachTheScriptUnchanged) {
     EXPECT_EQ(query.size(), 3u);
     EXPECT_EQ(query.at("file"), platform::Cp932(name));
     EXPECT_EQ(query.at("name"), userName);
-    EXPECT_EQ(query.at("mail"), "x+y@" + Domain);
+    EXPECT_EQ(query.at("mail"), "x+y@" + CarrierDomain);
 }
 
 TEST_F(Send, AnEmptyNameAndNoCarrierLeaveTheirPlacesEmpty) {
@@ -185,9 +184,8 @@ TEST_F(Send, ARefusedStorGivesTheFailureMessageAndNoNotification) {
     const std::string name = testsupport::UniqueName("photo", ".gif");
     const auto file = MakeFile(name, 1000);
     testsupport::ScriptServer ftp;
-    ftp.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password").ExpectLine("PASS Qm7tR2xw")
-        .SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary").ExpectLine("CWD ./").SendLine("250 here")
-        .ExpectLine().SendLine("200 port").ExpectLine("STOR " + name).SendLine("553 not allowed").WaitForPeerClose();
+    e2e::ScriptLogIn(ftp).ExpectLine().SendLine("200 port").ExpectLine("STOR " + name).SendLine("553 not allowed")
+        .WaitForPeerClose();
     ftp.Start();
     LogTail requests(bed().nginx.requestLog);
 
@@ -206,8 +204,8 @@ TEST_F(Send, ANotificationServerThatIsDownFollowsTheSuccessWithTheFailure) {
     const RunResult result = ProgramRun({"Taro", "taro", 0}, {bed().vsftpd.port, e2e::ClosedPort()}, file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + Domain, name), e2e::FailureText));
-    EXPECT_EQ(Stored(name), testsupport::ReadFileBytes(file));  // nothing is undone
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+    EXPECT_TRUE(StoredUnchanged(name, file));  // nothing is undone
 }
 
 TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
@@ -215,7 +213,7 @@ TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
     const auto file = MakeFile(name, 5000);
     testsupport::ScriptServer http;
     http.Accept()
-        .ExpectLine("POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + Domain + " HTTP/1.0")
+        .ExpectLine("POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + CarrierDomain + " HTTP/1.0")
         .Run([](testsupport::Connection& connection) {
             while (!connection.ReadLine().empty()) {
             }
@@ -228,7 +226,7 @@ TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(http.Finish(), IsEmpty());
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + Domain, name), e2e::FailureText));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
 }
 
 }  // namespace

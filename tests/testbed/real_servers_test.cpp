@@ -85,6 +85,8 @@ std::string CaseName(const ::testing::TestParamInfo<FtpCase>& info) {
 
 class CurlFtpUpload : public TestbedTest, public ::testing::WithParamInterface<FtpCase> {
 protected:
+    TempDir local_;
+
     const FtpServer& server() const {
         return GetParam().server == FtpServerKind::Vsftpd ? bed().vsftpd : bed().pyftpdlib;
     }
@@ -101,12 +103,11 @@ protected:
 };
 
 TEST_P(CurlFtpUpload, StoresTheBytesUnchangedAndLogsTheDialogue) {
-    TempDir local;
     const std::string content = UploadContent();
     const std::string name = UniqueName("upload", ".bin");
     LogTail log(server().log);
 
-    ASSERT_EQ(Upload(local.Write("source.bin", content), name), 0);
+    ASSERT_EQ(Upload(local_.Write("source.bin", content), name), 0);
 
     EXPECT_EQ(ReadFileBytes(server().root / name), content);
     const auto commands = FtpCommands(server().kind, log.text());
@@ -119,11 +120,10 @@ TEST_P(CurlFtpUpload, StoresTheBytesUnchangedAndLogsTheDialogue) {
 }
 
 TEST_P(CurlFtpUpload, StoresAShiftJisNameAsItsRawBytes) {
-    TempDir local;
     const std::string name = UniqueName("sjis") + ShiftJisName;
     LogTail log(server().log);
 
-    ASSERT_EQ(Upload(local.Write("a.txt", "Shift-JIS"), PercentEncoded(name)), 0);
+    ASSERT_EQ(Upload(local_.Write("a.txt", "Shift-JIS"), PercentEncoded(name)), 0);
 
     EXPECT_EQ(ReadFileBytes(server().root / name), "Shift-JIS");
     if (server().kind == FtpServerKind::Pyftpdlib) {
@@ -139,20 +139,25 @@ INSTANTIATE_TEST_SUITE_P(Servers, CurlFtpUpload,
                                            FtpCase{FtpServerKind::Pyftpdlib, DataMode::Passive}),
                          CaseName);
 
-class CurlHttp : public TestbedTest {};
+class CurlHttp : public TestbedTest {
+protected:
+    // Where curl is told to put the answer's body.
+    std::filesystem::path Answer() const { return local_.path() / "answer"; }
+
+    TempDir local_;
+};
 
 TEST_F(CurlHttp, NginxRecordsAnHttp10PostWithItsRawRequestLineAndBody) {
-    TempDir local;
     const std::string query = "/ftp.php?file=" + ShiftJisName + "&name=" + UniqueName("n");
     const std::string body = "a=1&b=\"quoted\\\"\r\n\x01\x95\x5C";
     LogTail requests(bed().nginx.requestLog);
     LogTail requestLines(bed().nginx.requestLineLog);
 
-    ASSERT_EQ(Curl({"--http1.0", "--data-binary", "@" + local.Write("body", body).string(),
-                    "--output", (local.path() / "answer").string(), bed().nginx.Url(query)}),
+    ASSERT_EQ(Curl({"--http1.0", "--data-binary", "@" + local_.Write("body", body).string(), "--output",
+                    Answer().string(), bed().nginx.Url(query)}),
               0);
 
-    EXPECT_EQ(ReadFileBytes(local.path() / "answer"), "OK\n");
+    EXPECT_EQ(ReadFileBytes(Answer()), "OK\n");
     const auto records = WaitForNginxRequests(requests, 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].status, "200");
@@ -166,9 +171,8 @@ TEST_F(CurlHttp, NginxRecordsAnHttp10PostWithItsRawRequestLineAndBody) {
 }
 
 TEST_F(CurlHttp, NginxServesStaticFilesAndARedirect) {
-    TempDir local;
-    const auto file = local.path() / "bytes.bin";
-    const auto head = local.path() / "head.txt";
+    const auto file = local_.path() / "bytes.bin";
+    const auto head = local_.path() / "head.txt";
 
     ASSERT_EQ(Curl({"--output", file.string(), bed().nginx.Url("/static/bytes.bin")}), 0);
     ASSERT_EQ(Curl({"--dump-header", head.string(), "--output", "/dev/null",
@@ -182,16 +186,15 @@ TEST_F(CurlHttp, NginxServesStaticFilesAndARedirect) {
 }
 
 TEST_F(CurlHttp, TinyproxyForwardsToNginx) {
-    TempDir local;
     const std::string target = "/static/hello.txt?" + UniqueName("proxied");
     LogTail requests(bed().nginx.requestLog);
     LogTail proxyLog(bed().proxy.log);
 
     ASSERT_EQ(Curl({"--proxy", "http://" + bed().proxy.host + ":" + std::to_string(bed().proxy.port),
-                    "--output", (local.path() / "answer").string(), bed().nginx.Url(target)}),
+                    "--output", Answer().string(), bed().nginx.Url(target)}),
               0);
 
-    EXPECT_EQ(ReadFileBytes(local.path() / "answer"), "Hello from the test bed.\n");
+    EXPECT_EQ(ReadFileBytes(Answer()), "Hello from the test bed.\n");
     const auto records = WaitForNginxRequests(requests, 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].requestLine, "GET " + target + " HTTP/1.1");

@@ -1,0 +1,15 @@
+#pragma once
+// Scripted FTP servers for the dialogues the test bed's servers will not produce.
+
+#include "tests/support/script_server.h"
+
+namespace e2e {
+
+// Queues the log-in the program goes through before each upload, up to the CWD's reply.
+inline testsupport::ScriptServer& ScriptLogIn(testsupport::ScriptServer& ftp) {
+    return ftp.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password")
+        .ExpectLine("PASS Qm7tR2xw").SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary")
+        .ExpectLine("CWD ./").SendLine("250 here");
+}
+
+}  // namespace e2e
