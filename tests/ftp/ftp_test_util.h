@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/ftp/nmftp.h"
+#include "tests/support/exceptions.h"
 #include "tests/support/script_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -87,17 +88,7 @@ inline testsupport::ScriptServer& ScriptQuit(testsupport::ScriptServer& server) 
     return server.ExpectLine("QUIT").SendLine("221 Bye").WaitForPeerClose();
 }
 
-// The message of the E that action throws, or "no exception" when it returns. Any other
-// exception passes through and fails the test.
-template <class E>
-std::string MessageOfThrown(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "no exception";
-}
+using testsupport::MessageOfThrown;
 
 // Bytes that differ from position to position, so a lost or moved piece shows.
 inline std::string Pattern(std::size_t size) {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/exceptions.h"
+
 namespace httptest {
 
 // The lines every request carries after its request line and Host line.
@@ -15,16 +17,6 @@ inline const std::string ContentType = "Content-type: application/x-www-form-url
 // The same three lines as they stand in a request head on the wire.
 inline std::string StandardLinesOnTheWire() { return Accept1 + "\r\n" + Accept2 + "\r\n" + ContentType + "\r\n"; }
 
-// The message of the E that action throws, or "no exception" when it returns. Any other
-// exception passes through and fails the test.
-template <class E>
-std::string MessageOfThrown(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "no exception";
-}
+using testsupport::MessageOfThrown;
 
 }  // namespace httptest

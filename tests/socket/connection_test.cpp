@@ -14,7 +14,7 @@
 
 namespace {
 
-using sockettest::ErrorOf;
+using testsupport::MessageOfThrown;
 using sockettest::StartAndConnect;
 using psock::ESockError;
 using psock::TPowersock;
@@ -92,7 +92,7 @@ TEST_F(ConnectToPeer, DottedHostConnectsWithoutALookup) {
     EXPECT_TRUE(sock.Connected);
     EXPECT_EQ(resolved, 0);
     EXPECT_EQ(connected, 1);
-    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Already connected");
+    EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Already connected");
     EXPECT_TRUE(sock.Connected);
 }
 
@@ -115,13 +115,13 @@ TEST(Connect, UnusableHostGivesNullRemoteAddressAndAsksTheHandlerOnce) {
     for (const std::string& host : {UnresolvableHost, std::string("0.0.0.0"), std::string()}) {
         sock.Host = host;
         sock.OnInvalidHost = nullptr;
-        EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Null Remote Address") << host;
+        EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Null Remote Address") << host;
         int asked = 0;
         sock.OnInvalidHost = [&](bool& handled) {
             ++asked;
             handled = true;  // but the host stays unusable
         };
-        EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Null Remote Address") << host;
+        EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Null Remote Address") << host;
         EXPECT_EQ(asked, 1) << host;
     }
 }
@@ -152,7 +152,7 @@ TEST_F(ConnectToPeer, RefusedConnectionFiresConnectionFailedFirst) {
     sock.OnConnectionFailed = [&](platform::TObject*) { order.push_back("OnConnectionFailed"); };
     sock.Host = "127.0.0.1";
     sock.Port = refusing.port;
-    order.push_back(ErrorOf([&] { sock.Connect(); }));
+    order.push_back(MessageOfThrown([&] { sock.Connect(); }));
     EXPECT_EQ(order, (std::vector<std::string>{"OnConnectionFailed", "Connection Failed"}));
     EXPECT_FALSE(sock.Connected);
     EXPECT_FALSE(sock.Succeeded);
@@ -171,7 +171,7 @@ TEST(Connect, UnansweredConnectEndsByTimeOutAndLeavesCanceledSet) {
     sock.Host = "127.0.0.1";
     sock.Port = full.port;
     sock.TimeOut = 300;
-    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Connection Timed out");
+    EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Connection Timed out");
     EXPECT_EQ(failed, 1);
     EXPECT_TRUE(sock.TimedOut);
     EXPECT_TRUE(sock.Canceled);
@@ -189,12 +189,12 @@ TEST(Connect, CancelFromAHandlerEndsAWaitWithoutTimeOut) {
     psock::TThreadTimer canceller;
     canceller.SetInterval(100);
     canceller.SetOnTimer([&](platform::TObject*) { sock.Cancel(); });
-    EXPECT_EQ(ErrorOf([&] { sock.Connect(); }), "Connection Canceled");
+    EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Connection Canceled");
     EXPECT_FALSE(sock.TimedOut);
 }
 
 TEST_F(ConnectToPeer, CheckConnectionGivesTheHandlerOneChance) {
-    EXPECT_EQ(ErrorOf([&] { sock.CheckConnection(); }), "Not Connected");
+    EXPECT_EQ(MessageOfThrown([&] { sock.CheckConnection(); }), "Not Connected");
     sock.OnConnectionRequired = [](bool& handled) { handled = true; };  // but does not connect
     try {
         sock.CheckConnection();

@@ -16,7 +16,7 @@
 
 namespace {
 
-using sockettest::ErrorOf;
+using testsupport::MessageOfThrown;
 using sockettest::StartAndConnect;
 using namespace std::chrono_literals;
 using psock::EAbortError;
@@ -116,7 +116,7 @@ TEST_F(DataIo, ALineLongerThanTheBufferIsAnErrorNotACutLine) {
     ScriptServer server;
     server.Accept().Send(std::string(70000, 'x') + "\r\n").WaitForPeerClose();
     ConnectTo(server);
-    EXPECT_EQ(ErrorOf([&] { sock.ReadLn(); }), "Socket readln line too long");
+    EXPECT_EQ(MessageOfThrown([&] { sock.ReadLn(); }), "Socket readln line too long");
     sock.Disconnect();
     server.Finish();
 }
@@ -223,8 +223,8 @@ TEST_F(DataIo, SendToAPeerThatStopsReadingEndsByTimeOut) {
     sock.Connect();
     sock.TimeOut = 300;
     const std::string block(60'000, 'z');
-    std::string error = "(no exception)";
-    for (int i = 0; i < 10'000 && error == "(no exception)"; ++i) error = ErrorOf([&] { sock.Write(block); });
+    std::string error = testsupport::NoException;
+    for (int i = 0; i < 10'000 && error == testsupport::NoException; ++i) error = MessageOfThrown([&] { sock.Write(block); });
     EXPECT_EQ(error, "Socket send aborted");
     EXPECT_TRUE(sock.TimedOut);
     sock.Disconnect();
@@ -279,7 +279,7 @@ TEST_F(DataIo, CaptureTimesOutWithItsOwnMessageAndKeepsWhatCame) {
     ConnectTo(server);
     sock.TimeOut = 300;
     std::string text;
-    EXPECT_EQ(ErrorOf([&] { sock.CaptureString(text, -1); }), "Socket capture aborted");
+    EXPECT_EQ(MessageOfThrown([&] { sock.CaptureString(text, -1); }), "Socket capture aborted");
     EXPECT_EQ(text, "partial");
     sock.Disconnect();
     EXPECT_TRUE(server.Finish().empty());
@@ -297,7 +297,7 @@ TEST_F(DataIo, ALeftOverCancelStopsEachOperationWithItsMessage) {
     };
     for (const auto& [message, operation] : operations) {
         sock.Cancel();
-        EXPECT_EQ(ErrorOf(operation), message);
+        EXPECT_EQ(MessageOfThrown(operation), message);
         EXPECT_FALSE(sock.Canceled);
     }
     sock.Disconnect();

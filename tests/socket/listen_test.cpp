@@ -11,7 +11,7 @@
 
 namespace {
 
-using sockettest::ErrorOf;
+using testsupport::MessageOfThrown;
 using sockettest::StartAndConnect;
 using namespace std::chrono_literals;
 using psock::TPowersock;
@@ -87,7 +87,7 @@ TEST(Listen, CancelDuringAcceptEndsTheWait) {
     psock::TThreadTimer canceller;
     canceller.SetInterval(100);
     canceller.SetOnTimer([&](platform::TObject*) { data.Cancel(); });
-    EXPECT_EQ(ErrorOf([&] { data.Accept(); }), "Accepting Canceled");
+    EXPECT_EQ(MessageOfThrown([&] { data.Accept(); }), "Accepting Canceled");
     EXPECT_TRUE(data.Canceled);
 }
 
@@ -96,7 +96,7 @@ TEST(Listen, AcceptIsBoundedByTimeOut) {
     data.Port = 0;
     data.TimeOut = 200;
     data.Listen(true);
-    EXPECT_EQ(ErrorOf([&] { data.Accept(); }), "Accepting Canceled");
+    EXPECT_EQ(MessageOfThrown([&] { data.Accept(); }), "Accepting Canceled");
     EXPECT_TRUE(data.TimedOut);
 }
 
@@ -108,7 +108,7 @@ TEST(Listen, PlainSocketEventAnnouncesButDoesNotEndTheWait) {
     data.OnAccept = [&](platform::TObject*) { ++accepts; };
     std::thread peer = ConnectAndSend(PortOf(data.GetPortString()), "x");
     data.TimeOut = 500;
-    EXPECT_EQ(ErrorOf([&] { data.Accept(); }), "Accepting Canceled");
+    EXPECT_EQ(MessageOfThrown([&] { data.Accept(); }), "Accepting Canceled");
     EXPECT_EQ(accepts, 1);
     EXPECT_TRUE(data.Connected);
     data.Disconnect();

@@ -5,19 +5,10 @@
 #include <string>
 
 #include "net/socket/psock.h"
+#include "tests/support/exceptions.h"
 #include "tests/support/script_server.h"
 
 namespace sockettest {
-
-// The message of the exception the action throws, or "(no exception)".
-inline std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
 
 // Starts the script and connects the component to it.
 inline void StartAndConnect(testsupport::ScriptServer& server, psock::TPowersock& sock) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-using sockettest::ErrorOf;
+using testsupport::MessageOfThrown;
 using sockettest::StartAndConnect;
 using psock::TPowersock;
 using testsupport::ScriptServer;
