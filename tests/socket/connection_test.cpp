@@ -23,11 +23,10 @@ using testsupport::ScriptServer;
 // A name no resolver is asked about: a DNS label may not be longer than 63 characters.
 const std::string UnresolvableHost = std::string(70, 'x') + ".invalid";
 
-// A loopback port that refuses connections: bound, never listening.
-struct RefusingPort {
-    RefusingPort() {
+// A socket bound to a free loopback port, nothing more.
+struct BoundLoopbackSocket {
+    BoundLoopbackSocket() {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -35,23 +34,19 @@ struct RefusingPort {
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
     }
-    ~RefusingPort() { ::close(fd); }
+    ~BoundLoopbackSocket() { ::close(fd); }
     int fd;
     int port;
+    sockaddr_in address{};
 };
 
+// A loopback port that refuses connections: bound, never listening.
+struct RefusingPort : BoundLoopbackSocket {};
+
 // A listener whose accept queue is full: further connects are never answered.
-struct FullListener {
+struct FullListener : BoundLoopbackSocket {
     FullListener() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(fd, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
         for (int& filler : fillers) {
             filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
             ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -60,10 +55,7 @@ struct FullListener {
     }
     ~FullListener() {
         for (int filler : fillers) ::close(filler);
-        ::close(fd);
     }
-    int fd;
-    int port;
     int fillers[3];
 };
 
