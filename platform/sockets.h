@@ -59,12 +59,15 @@ int ErrorFromErrno(int errnoValue);
 Socket CreateStreamSocket();
 int Connect(Socket socket, const SocketAddress& peer);  // non-blocking: WSAEWOULDBLOCK while pending
 int Send(Socket socket, const char* data, int length);
+// A receive on a connection that was reset (or otherwise lost) fails with that error, 10054 for a
+// reset, and so does every later one: the end of a reset connection is never a clean close.
 int Receive(Socket socket, char* buffer, int length, bool peek);
 int Bind(Socket socket, const SocketAddress& local);
 int Listen(Socket socket, int backlog);
 Socket Accept(Socket socket, SocketAddress* peer);
 int GetSockName(Socket socket, SocketAddress& local);
 int GetPeerName(Socket socket, SocketAddress& peer);
+// Returns without waiting for the socket's events to stop; none of them is dispatched after it.
 int CloseSocket(Socket socket);
 // Whether the peer has finished sending (its close has arrived), whatever data still waits.
 bool PeerHasClosed(Socket socket);
@@ -72,7 +75,8 @@ bool PeerHasClosed(Socket socket);
 // Asks for the events of mask as messages to window (wParam = socket, lParam = event and error)
 // and makes the socket non-blocking. A new request replaces the old one; mask 0 stops them.
 // Like Winsock: each event is posted once and armed again by the call that consumes it (a
-// receive for read and close, an accept for accept).
+// receive for read and close, an accept for accept). The close event carries the error that ended
+// the connection (10054 for a reset), 0 for the peer's orderly close.
 int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask);
 // Posts FD_WRITE once, when the socket can take more data (after a send that would block).
 int NotifyWhenWritable(Socket socket);

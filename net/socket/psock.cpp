@@ -21,6 +21,10 @@ constexpr std::uint8_t LevelProtocol = 1;
 constexpr std::uint8_t LevelSocketAction = 4;
 constexpr std::uint8_t LevelTrace = 8;
 
+// The receive buffer holds a line of up to IOBufferSize bytes and room for one more receive, so
+// it is compacted at most once per MaxPiece bytes read.
+constexpr int InboxSize = IOBufferSize + MaxPiece;
+
 struct ErrorText {
     int code;
     const char* text;
@@ -105,7 +109,7 @@ void TThreadTimer::Tick() {
 // ---------------------------------------------------------------------------------------------
 // Construction and destruction
 
-TPowersock::TPowersock() {
+TPowersock::TPowersock() : inbox_(InboxSize) {
     ReportStatus(LevelTrace, "Create");
     SocketWindow = platform::AllocateWindow([this](const Message& message) {
         if (message.message >= WM_SOCKET) HandleSocketMessage(message);
@@ -182,6 +186,7 @@ void TPowersock::OpenSocket() {
     if (SocketHandle == net::InvalidSocket) throw ERangeError();
     net::AsyncSelect(SocketHandle, SocketWindow, WM_SOCKET, SocketEventMask);
     connectTried_ = false;
+    DropInbox();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -193,6 +198,16 @@ void TPowersock::WaitFor(const std::function<bool()>& done) { platform::PumpUnti
 // the loop is about to end anyway); then pass over the queue.
 void TPowersock::Pump(bool block) {
     if (block && !Canceled) platform::WaitMessage();
+    lastPass_ = std::chrono::steady_clock::now();
+    platform::ProcessMessages();
+}
+
+// A read loop that keeps finding data passes over the queue at regular short intervals, so a
+// peer that never stops sending cannot keep the time-out, Cancel or any timer from it.
+void TPowersock::PassOverQueueIfDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPass_ < QueuePassInterval) return;
+    lastPass_ = now;
     platform::ProcessMessages();
 }
 
@@ -338,7 +353,9 @@ void TPowersock::HandleSocketMessage(const Message& message) {
                     }
                     break;
                 case net::FD_CLOSE:
-                    if (!DataAvailable()) RequestCloseSocket();
+                    // A reset keeps the socket: the reader's next receive fails with it, where
+                    // a fresh socket would have read as the end of the data.
+                    if (Succeeded && !DataAvailable()) RequestCloseSocket();
                     break;
                 default:
                     break;
@@ -354,7 +371,8 @@ void TPowersock::HandleSocketMessage(const Message& message) {
 
 bool TPowersock::DataAvailable() {
     ReportStatus(LevelTrace, "Data Available");
-    char byte;  // not IOBuffer: a line that ReadLn is assembling lives there
+    if (Buffered() > 0) return true;
+    char byte;
     const int saved = net::LastError();
     const bool available = net::Receive(SocketHandle, &byte, 1, true) >= 1;
     net::SetLastError(saved);
@@ -479,88 +497,125 @@ void TPowersock::Writeln(const std::string& text) {
     Write(text + "\r\n");
 }
 
+// ---- The receive buffer
+
+int TPowersock::FillInbox(int limit) {
+    if (inboxStart_ > 0 && InboxSize - inboxEnd_ < MaxPiece) {  // move the unread part to the front
+        const int unread = Buffered();
+        std::memmove(inbox_.data(), inbox_.data() + inboxStart_, static_cast<std::size_t>(unread));
+        inboxSearched_ -= inboxStart_;
+        inboxStart_ = 0;
+        inboxEnd_ = unread;
+    }
+    const int space = std::min(InboxSize - inboxEnd_, limit);
+    const int got = net::Receive(SocketHandle, inbox_.data() + inboxEnd_, space, false);
+    if (got > 0) inboxEnd_ += got;
+    return got;
+}
+
+int TPowersock::FindLineEnd() {
+    const int searchEnd = std::min(inboxEnd_, inboxStart_ + IOBufferSize);
+    const int from = std::max(inboxSearched_, inboxStart_);
+    const void* found = std::memchr(inbox_.data() + from, '\n', static_cast<std::size_t>(std::max(searchEnd - from, 0)));
+    if (found == nullptr) {
+        inboxSearched_ = searchEnd;
+        return -1;
+    }
+    return static_cast<int>(static_cast<const char*>(found) - inbox_.data());
+}
+
+std::string TPowersock::TakeFromInbox(int count) {
+    std::string taken(inbox_.data() + inboxStart_, static_cast<std::size_t>(count));
+    SkipInbox(count);
+    return taken;
+}
+
+void TPowersock::SkipInbox(int count) {
+    inboxStart_ += count;
+    if (inboxStart_ == inboxEnd_) DropInbox();
+}
+
+void TPowersock::DropInbox() {
+    inboxStart_ = 0;
+    inboxEnd_ = 0;
+    inboxSearched_ = 0;
+}
+
+// ---- Reading
+
 std::string TPowersock::Read(std::uint16_t count) {
     ReportStatus(LevelTrace, "Read( " + std::to_string(count) + " )");
     int wanted = count;
     if (wanted == 0) {
-        const int peeked = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, true);
-        if (peeked < 0) {
+        // Whatever is waiting, as long as it fits one piece.
+        if (Buffered() < MaxPiece && FillInbox(MaxPiece - Buffered()) < 0) {
             std::string message;
             CheckSocketError(net::WSAEWOULDBLOCK, message);
-        } else if (peeked == MaxPiece) {
-            throw ERangeError();
-        } else {
-            wanted = peeked;
         }
+        wanted = Buffered();
+        if (wanted >= MaxPiece) throw ERangeError();
+        PassOverQueueIfDue();
     } else {
         do {
-            const int peeked = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, true);
-            if (peeked >= wanted) break;
-            if (peeked == 0) return {};
-            if (peeked < 0) {
-                std::string message;
-                CheckSocketError(net::WSAEWOULDBLOCK, message);
-            } else if (net::PeerHasClosed(SocketHandle)) {
-                wanted = peeked;  // no more will come: what is there is the answer
+            if (Buffered() >= wanted) {
+                PassOverQueueIfDue();
                 break;
             }
+            const int got = FillInbox(MaxPiece);
+            if (got == 0) {
+                if (Buffered() == 0) return {};
+                wanted = Buffered();  // no more will come: what is there is the answer
+                break;
+            }
+            if (got > 0) {
+                PassOverQueueIfDue();
+                continue;
+            }
+            std::string message;
+            CheckSocketError(net::WSAEWOULDBLOCK, message);
             Pump(true);
         } while (!Canceled);
     }
     RaiseIfCanceled("Socket send aborted");
     if (wanted == 0) return {};
-    const int taken = net::Receive(SocketHandle, IOBuffer.data(), wanted, false);
-    return std::string(IOBuffer.data(), static_cast<std::size_t>(std::max(taken, 0)));
+    return TakeFromInbox(std::min(wanted, Buffered()));
 }
 
+// Each received byte is copied out of the socket once and searched once.
 std::string TPowersock::ReadLn() {
     ReportStatus(LevelTrace, "ReadLn");
-    int taken = 0;
-    std::string line;
-    TimerOn();
-    Finally timerOff([this] { TimerOff(); });
+    // When an enclosing operation's countdown runs (a reply of many lines), it goes on.
+    const bool armsTimer = !Timer->Enabled();
+    if (armsTimer) TimerOn();
+    Finally timerOff([this, armsTimer] {
+        if (armsTimer) TimerOff();
+    });
     int lineEnd = -1;
-    bool notConnected = false;
     do {
-        const int space = std::min(IOBufferSize - taken, MaxPiece);
-        if (space == 0) throw ESockError("Socket readln line too long");
-        const int peeked = net::Receive(SocketHandle, IOBuffer.data() + taken, space, true);
-        if (peeked == 0) return {};
-        if (peeked < 0) {
-            LastErrorNo = net::LastError();
-            if (LastErrorNo == net::WSAENOTCONN) {
-                notConnected = true;
-                break;
-            }
-            std::string message;
-            CheckSocketError(net::WSAEWOULDBLOCK, message);
-            Pump(true);
-            continue;
-        }
-        // The part taken before holds no line end: search only what is new.
-        const void* found = std::memchr(IOBuffer.data() + taken, '\n', static_cast<std::size_t>(peeked));
-        if (found != nullptr) {
-            lineEnd = static_cast<int>(static_cast<const char*>(found) - IOBuffer.data());
+        lineEnd = FindLineEnd();
+        if (lineEnd >= 0) {
+            PassOverQueueIfDue();
             break;
         }
-        const int got = net::Receive(SocketHandle, IOBuffer.data() + taken, peeked, false);
-        if (got > 0) {
-            line.append(IOBuffer.data() + taken, static_cast<std::size_t>(got));
-            taken += got;
+        if (Buffered() >= IOBufferSize) throw ESockError("Socket readln line too long");
+        const int got = FillInbox(MaxPiece);
+        if (got == 0) {  // the peer closed before the line end: the part is dropped
+            DropInbox();
+            return {};
         }
-        Pump(false);
+        if (got > 0) {
+            PassOverQueueIfDue();
+            continue;
+        }
+        LastErrorNo = net::LastError();
+        if (LastErrorNo == net::WSAENOTCONN) break;
+        std::string message;
+        CheckSocketError(net::WSAEWOULDBLOCK, message);
+        Pump(true);
     } while (!Canceled);
     RaiseIfCanceled("Socket readln aborted");
-    if (notConnected || lineEnd < 0) return {};
-    int rest = lineEnd + 1 - taken;
-    while (rest > 0) {  // the bytes were peeked, so they are there to take
-        const int got = net::Receive(SocketHandle, IOBuffer.data() + taken, rest, false);
-        if (got <= 0) throw ESockError("Socket readln lost its line");
-        line.append(IOBuffer.data() + taken, static_cast<std::size_t>(got));
-        taken += got;
-        rest -= got;
-    }
-    return line;
+    if (lineEnd < 0) return {};
+    return TakeFromInbox(lineEnd + 1 - inboxStart_);
 }
 
 std::string TPowersock::Transaction(const std::string& command) {
@@ -586,6 +641,7 @@ std::string TPowersock::Transaction(const std::string& command) {
 void TPowersock::SendFile(const std::string& fileName) {
     ReportStatus(LevelTrace, "SendFile");
     platform::FileStream file(fileName, platform::FileStream::Mode::Read);
+    const std::int64_t size = file.Size();
     const auto packetSent = [this](int sent) {
         BytesSent += sent;
         if (OnPacketSent) OnPacketSent(this);
@@ -593,11 +649,11 @@ void TPowersock::SendFile(const std::string& fileName) {
     do {
         if (!Canceled) {
             const std::size_t got = file.Read(IOBuffer.data(), MaxPiece);
-            if (got == 0 && file.Position() < file.Size())
+            if (got == 0 && file.Position() < size)
                 throw Exception("Read error on file \"" + fileName + "\"");
             SendAll(IOBuffer.data(), static_cast<int>(got), true, packetSent);
         }
-    } while (file.Position() < file.Size() && !Canceled);
+    } while (file.Position() < size && !Canceled);
     RaiseIfCanceled("Socket send aborted");
 }
 
@@ -605,7 +661,14 @@ void TPowersock::SendFile(const std::string& fileName) {
 // Returns when the peer closes or the connection is gone; cancelling ends the loop too.
 void TPowersock::Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store) {
     while (!Canceled && wantMore()) {
-        const int got = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, false);
+        int got;
+        if (Buffered() > 0) {  // what ReadLn received after its line comes first
+            got = std::min(Buffered(), MaxPiece);
+            std::memcpy(IOBuffer.data(), inbox_.data() + inboxStart_, static_cast<std::size_t>(got));
+            SkipInbox(got);
+        } else {
+            got = net::Receive(SocketHandle, IOBuffer.data(), MaxPiece, false);
+        }
         if (got == 0) break;
         if (got > 0) {
             store(got);
@@ -633,9 +696,10 @@ void TPowersock::CaptureFile(const std::string& fileName) {
     RaiseIfCanceled("Socket send aborted");
 }
 
-void TPowersock::CaptureString(std::string& text, std::int64_t size) {
+void TPowersock::CaptureString(std::string& text, std::int64_t size, std::int64_t announced) {
     ReportStatus(LevelTrace, "Capture String");
     text.clear();
+    if (announced > 0) text.reserve(static_cast<std::size_t>(std::min(announced, MaxCaptureReserve)));
     BytesRecvd = 0;
     TimerOn();
     Finally timerOff([this] { TimerOff(); });
@@ -646,8 +710,12 @@ void TPowersock::CaptureString(std::string& text, std::int64_t size) {
 
 void TPowersock::ClearInput() {
     ReportStatus(LevelTrace, "Clearing Input");
-    std::vector<char> scratch(MaxPiece);
-    net::Receive(SocketHandle, scratch.data(), MaxPiece, false);
+    // One piece of what waits is discarded: the buffered part first, then from the socket.
+    const int dropped = std::min(Buffered(), MaxPiece);
+    SkipInbox(dropped);
+    if (dropped == MaxPiece) return;
+    FillInbox(MaxPiece - dropped);
+    DropInbox();
 }
 
 // ---------------------------------------------------------------------------------------------

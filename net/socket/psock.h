@@ -5,6 +5,7 @@
 // waits, so notifications, the time-out and Cancel() reach it.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,11 @@ constexpr std::uint16_t SocketEventMask = 61;
 
 constexpr int IOBufferSize = 65537;
 constexpr int MaxPiece = 65536;  // largest single receive, send or file piece
+// The longest wait between two passes over the message queue while a read loop keeps finding
+// data: the time-out, Cancel and every timer still reach it.
+constexpr std::chrono::milliseconds QueuePassInterval{10};
+// The most CaptureString reserves ahead for a length the peer announced.
+constexpr std::int64_t MaxCaptureReserve = std::int64_t{256} << 20;
 
 // A periodic timer whose ticks arrive as messages on the GUI thread; no thread involved.
 class TThreadTimer : public TObject {
@@ -118,7 +124,9 @@ public:
     std::string ReadLn();
     void SendFile(const std::string& fileName);
     void CaptureFile(const std::string& fileName);
-    void CaptureString(std::string& text, std::int64_t size);
+    // announced: the length the peer said it will send (-1 = unknown); room for it, up to
+    // MaxCaptureReserve, is reserved before reading.
+    void CaptureString(std::string& text, std::int64_t size, std::int64_t announced = -1);
     void ClearInput();
     bool DataAvailable();
 
@@ -169,12 +177,30 @@ private:
     void SendAll(const char* data, int length, bool processMessages, const std::function<void(int)>& afterSend);
     void Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store);
     void RaiseIfCanceled(const char* message);
+    void PassOverQueueIfDue();
+
+    // The receive buffer: bytes taken from the socket that no read has returned yet. ReadLn
+    // takes what is waiting in large pieces and keeps what follows its line here; every read,
+    // DataAvailable and the captures see these bytes first, as if they were still in the socket.
+    int Buffered() const { return inboxEnd_ - inboxStart_; }
+    // One receive into the free end of the buffer, of at most limit bytes: the socket's result.
+    int FillInbox(int limit);
+    // Index of the first LF within the first IOBufferSize buffered bytes; -1 when there is none.
+    int FindLineEnd();
+    std::string TakeFromInbox(int count);
+    void SkipInbox(int count);
+    void DropInbox();
 
     std::uintptr_t lookupTask_ = 0;          // the lookup whose completion counts
     std::uint32_t lookupAddress_ = 0;        // its first address
     bool connectTried_ = false;              // this socket has been asked to connect once
     bool writable_ = false;                  // a full send buffer has room again
     bool connectNotified_ = false;           // the connect under way has been answered
+    std::vector<char> inbox_;                // the receive buffer, see Buffered()
+    int inboxStart_ = 0;                     // first byte not yet read
+    int inboxEnd_ = 0;                       // end of the bytes received
+    int inboxSearched_ = 0;                  // no LF from inboxStart_ up to here
+    std::chrono::steady_clock::time_point lastPass_;  // of the last pass over the queue
 };
 
 // Field n (from 1) of text split at single delimiter characters.

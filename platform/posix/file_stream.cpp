@@ -40,12 +40,14 @@ void FileStream::Write(const char* data, std::size_t count) {
     if (count == 0) return;
     std::size_t put = std::fwrite(data, 1, count, file_);
     position_ += static_cast<std::int64_t>(put);
-    if (put != count || std::fflush(file_) != 0)
+    // No flush per piece: the stream's buffer goes out when full and at the close.
+    if (put != count)
         throw Exception("Stream write error on \"" + path_ + "\": " + std::strerror(errno));
 }
 
 std::int64_t FileStream::Size() const {
     struct stat info {};
+    std::fflush(file_);  // what a writer has buffered counts
     if (::fstat(::fileno(file_), &info) != 0) return 0;
     return static_cast<std::int64_t>(info.st_size);
 }

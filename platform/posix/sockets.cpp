@@ -11,7 +11,7 @@
 #include <asio.hpp>
 #include <atomic>
 #include <cerrno>
-#include <future>
+#include <mutex>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -23,7 +23,13 @@
 //
 // Read events are posted once and armed again by the next receive, with a threshold of one byte
 // more than that receive saw waiting: a reader that peeked at part of a line is told when more
-// arrives, and is not woken again and again for the bytes it has already seen.
+// arrives, and is not woken again and again for the bytes it has already seen. A receive asks
+// the watching thread only when no wait is under way, and sets the threshold only when it
+// changes, so a reader that keeps finding data costs one system call per receive.
+//
+// A reset (or another failure of the connection) is reported once by the kernel, to whichever
+// thread reads first. It is kept for the socket, so every later receive fails with it, as
+// Winsock's do, and the close event carries it.
 
 namespace platform::net {
 namespace {
@@ -50,17 +56,29 @@ bool IsConnected(int fd) {
     return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
 }
 
+// What both threads know of a selected socket.
+struct SharedState {
+    std::mutex lock;                     // a receive and the failure it may meet, as one step; a post
+    int failure = 0;                     // under lock: the Winsock code of a lost connection
+    bool closed = false;                 // under lock: posts no more events
+    std::atomic<bool> readArmed{false};  // a read wait is under way or asked for
+};
+using SharedPtr = std::shared_ptr<SharedState>;
+
 // The watching thread's record of one selected socket.
 struct Watch {
     Watch(asio::io_context& io, int descriptorFd) : descriptor(io, descriptorFd), fd(descriptorFd) {}
     asio::posix::stream_descriptor descriptor;
     int fd;
+    SharedPtr shared;
     WindowHandle window = 0;
     std::uint32_t message = 0;
     std::uint16_t mask = 0;
     std::uint64_t source = 0;
     std::uint64_t generation = 0;  // a new selection makes earlier waits stale
-    bool readArmed = false;
+    bool waiting = false;          // a read wait is under way
+    bool listening = false;
+    bool connected = false;
     bool closePosted = false;
     bool connecting = false;  // no read or close is told before the connect's own answer
 };
@@ -82,17 +100,6 @@ public:
     void Post(Work work) {
         asio::post(io_, std::move(work));
     }
-    // Runs the work on the watching thread and waits for it.
-    template <class Work>
-    void Run(Work work) {
-        std::promise<void> done;
-        asio::post(io_, [&] {
-            work();
-            done.set_value();
-        });
-        done.get_future().wait();
-    }
-
     asio::io_context& Io() { return io_; }
     WatchPtr Find(int fd) {
         auto found = watches_.find(fd);
@@ -117,55 +124,90 @@ Watcher& TheWatcher() {
     return watcher;
 }
 
-// GUI-side: the message source of every selected socket, to purge its messages when it closes.
-std::unordered_map<Socket, std::uint64_t>& SelectedSockets() {
-    static std::unordered_map<Socket, std::uint64_t> selected;
+// GUI-side record of a selected socket.
+struct Selection {
+    std::uint64_t source = 0;  // to purge its messages when it closes
+    SharedPtr shared = std::make_shared<SharedState>();
+    int readThreshold = 1;     // the socket's SO_RCVLOWAT, as last set
+};
+
+std::unordered_map<Socket, Selection>& SelectedSockets() {
+    static std::unordered_map<Socket, Selection> selected;
     return selected;
+}
+
+Selection* FindSelection(Socket socket) {
+    auto& selected = SelectedSockets();
+    auto found = selected.find(socket);
+    return found == selected.end() ? nullptr : &found->second;
+}
+
+// Failures that end a connection; the kernel reports each once.
+bool IsConnectionLost(int error) {
+    return error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT || error == ENETRESET ||
+           error == EHOSTUNREACH || error == ENETUNREACH || error == EPIPE;
+}
+
+// A receive that remembers a lost connection for the socket's later receives and its close
+// event. Returns recv's result; errno is kept.
+ssize_t ReceiveKeepingFailure(int fd, SharedState& shared, char* buffer, std::size_t length, int flags,
+                              int& failure) {
+    std::lock_guard lock(shared.lock);
+    const ssize_t got = ::recv(fd, buffer, length, flags);
+    const int error = errno;
+    if (got < 0 && IsConnectionLost(error) && shared.failure == 0) shared.failure = ErrorFromErrno(error);
+    failure = shared.failure;
+    errno = error;
+    return got;
 }
 
 void PostEvent(const Watch& watch, std::uint16_t event, int error, bool always = false) {
     if (!always && (watch.mask & event) == 0) return;
+    std::lock_guard lock(watch.shared->lock);
+    if (watch.shared->closed) return;
     PostMessage(Message{watch.window, watch.message,
                         static_cast<std::uintptr_t>(watch.fd),
                         MakeLParam(event, static_cast<std::uint16_t>(error)), 0, watch.source});
 }
 
-void ArmRead(const WatchPtr& watch, int threshold);
+void ArmRead(const WatchPtr& watch);
 
 void OnReadable(const WatchPtr& watch) {
-    const int fd = watch->fd;
-    if (IsListening(fd)) {
+    if (watch->listening) {
         PostEvent(*watch, FD_ACCEPT, 0);  // armed again by Accept
         return;
     }
     char byte;
-    const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    int failure = 0;
+    const ssize_t n = ReceiveKeepingFailure(watch->fd, *watch->shared, &byte, 1, MSG_PEEK | MSG_DONTWAIT, failure);
     if (n > 0) {
         PostEvent(*watch, FD_READ, 0);  // armed again by the next receive
         return;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        ArmRead(watch, 1);
+        ArmRead(watch);
         return;
     }
     if (n < 0 && errno == ENOTCONN) return;
     watch->closePosted = true;
-    PostEvent(*watch, FD_CLOSE, n == 0 ? 0 : ErrorFromErrno(errno));
+    PostEvent(*watch, FD_CLOSE, failure != 0 ? failure : (n == 0 ? 0 : ErrorFromErrno(errno)));
 }
 
-void ArmRead(const WatchPtr& watch, int threshold) {
-    if (watch->closePosted || watch->connecting) return;
-    if ((watch->mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0) return;
-    const int fd = watch->fd;
-    const bool listening = IsListening(fd);
-    if (!listening && !IsConnected(fd)) return;  // an idle socket has nothing to tell
-    if (!listening) ::setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &threshold, sizeof threshold);
-    if (watch->readArmed) return;  // the wait under way sees the new threshold
-    watch->readArmed = true;
+void ArmRead(const WatchPtr& watch) {
+    const bool idle = !watch->listening && !watch->connected;  // an idle socket has nothing to tell
+    if (watch->closePosted || watch->connecting || idle ||
+        (watch->mask & (FD_READ | FD_CLOSE | FD_ACCEPT)) == 0) {
+        watch->shared->readArmed = false;
+        return;
+    }
+    watch->shared->readArmed = true;
+    if (watch->waiting) return;  // the wait under way sees the new threshold
+    watch->waiting = true;
     watch->descriptor.async_wait(asio::posix::descriptor_base::wait_read,
                                  [watch, generation = watch->generation](const asio::error_code& ec) {
                                      if (generation != watch->generation) return;
-                                     watch->readArmed = false;
+                                     watch->waiting = false;
+                                     watch->shared->readArmed = false;
                                      if (!ec) OnReadable(watch);
                                  });
 }
@@ -179,8 +221,9 @@ void ArmConnect(const WatchPtr& watch) {
             socklen_t length = sizeof error;
             ::getsockopt(watch->fd, SOL_SOCKET, SO_ERROR, &error, &length);
             watch->connecting = false;
+            watch->connected = error == 0;
             PostEvent(*watch, FD_CONNECT, error == 0 ? 0 : ErrorFromErrno(error));
-            if (error == 0) ArmRead(watch, 1);
+            if (error == 0) ArmRead(watch);
         });
 }
 
@@ -318,8 +361,9 @@ int Connect(Socket socket, const SocketAddress& peer) {
     if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         WithWatch(socket, [](const WatchPtr& watch) {
             watch->connecting = false;
+            watch->connected = true;
             PostEvent(*watch, FD_CONNECT, 0);
-            ArmRead(watch, 1);
+            ArmRead(watch);
         });
         return 0;
     }
@@ -345,11 +389,31 @@ int Send(Socket socket, const char* data, int length) {
     return static_cast<int>(sent);
 }
 
+// Asks the watching thread for a read wait, unless one is under way or asked for already.
+void ArmReadAfterReceive(Socket socket, Selection& selection, int threshold) {
+    if (threshold != selection.readThreshold) {
+        ::setsockopt(Fd(socket), SOL_SOCKET, SO_RCVLOWAT, &threshold, sizeof threshold);
+        selection.readThreshold = threshold;
+    }
+    if (selection.shared->readArmed.exchange(true)) return;
+    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch); });
+}
+
 int Receive(Socket socket, char* buffer, int length, bool peek) {
-    const ssize_t got = ::recv(Fd(socket), buffer, static_cast<std::size_t>(length), peek ? MSG_PEEK : 0);
+    const int flags = peek ? MSG_PEEK : 0;
+    Selection* selection = FindSelection(socket);
+    if (selection == nullptr) {
+        const ssize_t got = ::recv(Fd(socket), buffer, static_cast<std::size_t>(length), flags);
+        if (got < 0) return FailWithErrno();
+        return static_cast<int>(got);
+    }
+    int failure = 0;
+    const ssize_t got = ReceiveKeepingFailure(Fd(socket), *selection->shared, buffer,
+                                              static_cast<std::size_t>(length), flags, failure);
     const int error = errno;
     const int seen = (got > 0 && peek) ? static_cast<int>(got) : 0;
-    WithWatch(socket, [threshold = seen + 1](const WatchPtr& watch) { ArmRead(watch, threshold); });
+    ArmReadAfterReceive(socket, *selection, seen + 1);
+    if (got == 0 && failure != 0) return Fail(failure);  // a reset is no end of data
     if (got < 0) return Fail(ErrorFromErrno(error));
     return static_cast<int>(got);
 }
@@ -363,7 +427,10 @@ int Bind(Socket socket, const SocketAddress& local) {
 
 int Listen(Socket socket, int backlog) {
     if (::listen(Fd(socket), backlog) != 0) return FailWithErrno();
-    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch, 1); });
+    WithWatch(socket, [](const WatchPtr& watch) {
+        watch->listening = true;
+        ArmRead(watch);
+    });
     return 0;
 }
 
@@ -372,7 +439,7 @@ Socket Accept(Socket socket, SocketAddress* peer) {
     socklen_t length = sizeof address;
     const int fd = ::accept4(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
     const int error = errno;
-    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch, 1); });
+    WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch); });
     if (fd < 0) {
         Fail(ErrorFromErrno(error));
         return InvalidSocket;
@@ -411,25 +478,26 @@ int CloseSocket(Socket socket) {
         if (::close(Fd(socket)) != 0) return FailWithErrno();
         return 0;
     }
-    const std::uint64_t source = found->second;
+    const std::uint64_t source = found->second.source;
+    {
+        std::lock_guard lock(found->second.shared->lock);
+        found->second.shared->closed = true;
+        PurgeMessages(source);
+    }
     selected.erase(found);
-    int error = 0;
-    TheWatcher().Run([fd = Fd(socket), &error] {
+    // Nothing more of this socket reaches the queue; the watching thread closes the descriptor
+    // without the caller waiting for it.
+    TheWatcher().Post([fd = Fd(socket)] {
         WatchPtr watch = TheWatcher().Find(fd);
         if (!watch) {
-            if (::close(fd) != 0) error = errno;
+            ::close(fd);
             return;
         }
         ++watch->generation;
-        asio::error_code ec;
-        watch->descriptor.close(ec);
-        if (ec) error = ec.value();
+        asio::error_code ignored;
+        watch->descriptor.close(ignored);
         TheWatcher().Remove(fd);
     });
-    // Only now can nothing more come from this socket; what came before must not reach the next
-    // socket that gets the same handle.
-    PurgeMessages(source);
-    if (error != 0) return Fail(ErrorFromErrno(error));
     return 0;
 }
 
@@ -442,22 +510,27 @@ int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::
     const int fd = Fd(socket);
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailWithErrno();
-    std::uint64_t& source = SelectedSockets()[socket];
-    if (source == 0) source = NewMessageSource();
+    Selection& selection = SelectedSockets()[socket];
+    if (selection.source == 0) selection.source = NewMessageSource();
     // Decided here, not on the watching thread: by the time that thread gets to it, a connect
     // made meanwhile may already be through, and its answer must come first.
-    const bool armNow = IsConnected(fd) || IsListening(fd);
-    TheWatcher().Post([fd, window, message, mask, source = source, armNow] {
+    const bool listening = IsListening(fd);
+    const bool connected = !listening && IsConnected(fd);
+    TheWatcher().Post([fd, window, message, mask, source = selection.source, shared = selection.shared,
+                       listening, connected] {
         WatchPtr watch = TheWatcher().FindOrAdd(fd);
         ++watch->generation;
         asio::error_code ec;
         watch->descriptor.cancel(ec);
-        watch->readArmed = false;
+        watch->waiting = false;
+        watch->shared = shared;
         watch->window = window;
         watch->message = message;
         watch->mask = mask;
         watch->source = source;
-        if (armNow) ArmRead(watch, 1);
+        watch->listening = listening;
+        watch->connected = connected;
+        ArmRead(watch);
     });
     return 0;
 }
