@@ -93,13 +93,23 @@ std::string TNMFTP::Transaction(const std::string& command) {
     return reply;
 }
 
+// One countdown for the lines after the first: a server that keeps sending them cannot hold
+// the reply beyond the time-out.
 void TNMFTP::ReadReplyContinuation(const std::string& firstLine) {
     std::string line = firstLine;
-    while (IsContinued(line)) {
-        line = ReadLn();
-        if (line.empty()) break;
-        ReportStatus(1, line);
+    if (!IsContinued(line)) return;
+    TimerOn();
+    try {
+        do {
+            line = ReadLn();
+            if (line.empty()) break;
+            ReportStatus(1, line);
+        } while (IsContinued(line));
+    } catch (...) {
+        TimerOff();
+        throw;
     }
+    TimerOff();
 }
 
 // A command whose reply decides what happens next: a closed connection is no reply at all.

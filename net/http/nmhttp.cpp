@@ -1,6 +1,7 @@
 #include "net/http/nmhttp.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -54,6 +55,13 @@ std::string WithoutLineEnd(std::string line) {
         line.pop_back();
     }
     return line;
+}
+
+// A decimal length; -1 when the text is none.
+std::int64_t LengthOf(const std::string& text) {
+    std::int64_t length = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+    return error == std::errc() && end == text.data() + text.size() ? length : -1;
 }
 
 std::string TrimBlanks(const std::string& text) {
@@ -235,7 +243,7 @@ void TNMHTTP::ReceiveBody() {
     if (InputFileMode) {
         CaptureFile(Body);
     } else {
-        CaptureString(Body, -1);
+        CaptureString(Body, -1, announcedLength_);
     }
 }
 
@@ -398,8 +406,7 @@ void TNMHTTP::CheckRequestHeader() const {
 // ---- Sending ----
 
 void TNMHTTP::SendRequest() {
-    Write(RequestHeader.Text());
-    Writeln("");
+    Write(RequestHeader.Text() + "\r\n");  // the head and the blank line that ends it, in one send
     if (!SendsData(CurrentCmd)) {
         return;
     }
@@ -425,6 +432,7 @@ void TNMHTTP::SendData(const std::string& data) {
 void TNMHTTP::ReadHeader() {
     ResponseCookie.clear();
     Location.clear();
+    announcedLength_ = -1;
     std::unique_ptr<platform::FileStream> headerFile;
     if (OutputFileMode) {
         headerFile = std::make_unique<platform::FileStream>(Header, platform::FileStream::Mode::Create);
@@ -465,6 +473,8 @@ void TNMHTTP::TakeResponseField(const std::string& line) {
         ResponseCookie = value();
     } else if (nmextstr::SameTextCp932(name, "Location")) {
         Location = value();
+    } else if (nmextstr::SameTextCp932(name, "Content-Length")) {
+        announcedLength_ = LengthOf(value());  // room to reserve only: the body runs to the close
     }
 }
 

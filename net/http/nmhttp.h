@@ -118,6 +118,8 @@ private:
     std::string AuthorizationValue() const;
     std::int64_t RequestDataLength() const;
     void SendData(const std::string& data);
+
+    std::int64_t announcedLength_ = -1;  // the response's Content-Length, -1 when none
 };
 
 }  // namespace nmhttp

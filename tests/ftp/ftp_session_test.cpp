@@ -262,6 +262,15 @@ TEST_F(FtpSession, StalledReplyEndsAfterTimeOut) {
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
+TEST_F(FtpSession, EndlessGreetingEndsAfterTimeOut) {
+    server.Accept().Flood("220-welcome, and more", testsupport::Milliseconds{5000});
+    server.Start();
+    ftp->TimeOut = 300;
+    EXPECT_EQ(MessageOfThrown([&] { ftp->Connect(); }), "Socket readln aborted");
+    EXPECT_TRUE(ftp->TimedOut);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+}
+
 TEST_F(FtpSession, ClosedConnectionIsNoSuccess) {
     ScriptLogIn(server).ExpectLine("CWD gone").Close();
     server.Start();

@@ -374,6 +374,22 @@ TEST_F(HttpExchange, AbortDuringTheBodyEndsWithAnExceptionAndCloses) {
     EXPECT_THAT(server.Finish(), IsEmpty());
 }
 
+TEST_F(HttpExchange, ResetMidHeadOrMidBodyIsAFailureNeverASuccess) {
+    const std::vector<std::string> cuts = {"HTTP/1.0 200 OK\r\nContent-Ty",
+                                           "HTTP/1.0 200 OK\r\n\r\n" + std::string(50'000, 'b')};
+    for (const std::string& cut : cuts) {
+        ScriptServer resetting;
+        ReadHead(resetting.Accept()).Send(cut).Reset();
+        resetting.Start();
+        events.clear();
+        EXPECT_EQ(MessageOfThrown<psock::ESockError>([&] { http.Get(UrlOf(resetting, "/")); }),
+                  "10054:Connection reset by peer");
+        EXPECT_THAT(events, IsEmpty());
+        EXPECT_FALSE(http.Connected);
+        EXPECT_THAT(resetting.Finish(), IsEmpty());
+    }
+}
+
 TEST_F(HttpExchange, SilentServerEndsByTheTimeOut) {
     ReadHead(server.Accept()).WaitForPeerClose();
     server.Start();

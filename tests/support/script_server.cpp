@@ -324,6 +324,20 @@ ScriptServer& ScriptServer::Stall(Milliseconds duration) {
                [this, duration] { io_.Sleep(duration); });
 }
 
+ScriptServer& ScriptServer::Flood(std::string_view line, Milliseconds duration) {
+    std::string block;
+    while (block.size() < 16'384) block += std::string(line) + "\r\n";
+    return Add("Flood(\"" + Printable(line) + "\")", [this, block, duration] {
+        const auto end = Clock::now() + duration;
+        try {
+            while (Clock::now() < end) current().Send(block);
+        } catch (const ScriptError&) {
+            return;  // the peer has gone
+        }
+        current().Close();
+    });
+}
+
 ScriptServer& ScriptServer::Close() {
     return Add("Close", [this] { current().Close(); });
 }

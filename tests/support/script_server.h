@@ -161,6 +161,9 @@ public:
     ScriptServer& ExpectLine(std::string expected);  // ... and fails unless it is expected
     ScriptServer& ReadAll();                         // reads until the peer's graceful close
     ScriptServer& Stall(Milliseconds duration);      // does nothing for a while
+    // Sends the line (+ CR LF) again and again for up to duration, then closes; a peer that
+    // closes or resets meanwhile ends it early, and that is no failure.
+    ScriptServer& Flood(std::string_view line, Milliseconds duration);
     ScriptServer& Close();                           // graceful close (FIN)
     ScriptServer& Reset();                           // abortive close (RST)
     ScriptServer& WaitForPeerClose();                // reads until the peer closes or resets
