@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <mutex>
+#include <optional>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -61,6 +62,10 @@ struct SharedState {
     std::mutex lock;                     // a receive and the failure it may meet, as one step; a post
     int failure = 0;                     // under lock: the Winsock code of a lost connection
     bool closed = false;                 // under lock: posts no more events
+    WindowHandle window = 0;             // under lock: where events go, as last selected
+    std::uint32_t message = 0;
+    std::uint16_t mask = 0;
+    std::uint64_t source = 0;
     std::atomic<bool> readArmed{false};  // a read wait is under way or asked for
 };
 using SharedPtr = std::shared_ptr<SharedState>;
@@ -71,10 +76,7 @@ struct Watch {
     asio::posix::stream_descriptor descriptor;
     int fd;
     SharedPtr shared;
-    WindowHandle window = 0;
-    std::uint32_t message = 0;
-    std::uint16_t mask = 0;
-    std::uint64_t source = 0;
+    std::uint16_t mask = 0;        // as the watching thread last took it
     std::uint64_t generation = 0;  // a new selection makes earlier waits stale
     bool waiting = false;          // a read wait is under way
     bool listening = false;
@@ -161,13 +163,16 @@ ssize_t ReceiveKeepingFailure(int fd, SharedState& shared, char* buffer, std::si
     return got;
 }
 
+// Posts a socket event, from either thread, unless the socket is closed or did not ask for it.
+void PostEvent(SharedState& shared, int fd, std::uint16_t event, int error, bool always = false) {
+    std::lock_guard lock(shared.lock);
+    if (shared.closed || (!always && (shared.mask & event) == 0)) return;
+    PostMessage(Message{shared.window, shared.message, static_cast<std::uintptr_t>(fd),
+                        MakeLParam(event, static_cast<std::uint16_t>(error)), 0, shared.source});
+}
+
 void PostEvent(const Watch& watch, std::uint16_t event, int error, bool always = false) {
-    if (!always && (watch.mask & event) == 0) return;
-    std::lock_guard lock(watch.shared->lock);
-    if (watch.shared->closed) return;
-    PostMessage(Message{watch.window, watch.message,
-                        static_cast<std::uintptr_t>(watch.fd),
-                        MakeLParam(event, static_cast<std::uint16_t>(error)), 0, watch.source});
+    PostEvent(*watch.shared, watch.fd, event, error, always);
 }
 
 void ArmRead(const WatchPtr& watch);
@@ -354,32 +359,57 @@ Socket CreateStreamSocket() {
     return static_cast<Socket>(fd);
 }
 
+namespace {
+
+// Answers a connect whose outcome is known already, from the calling thread. Nothing else of
+// the socket can come before it: the watching thread waits on a socket only once it knows it
+// connected, which it learns after this post.
+void AnswerConnect(Socket socket, Selection& selection, int code) {
+    PostEvent(*selection.shared, Fd(socket), FD_CONNECT, code);
+    WithWatch(socket, [connected = code == 0](const WatchPtr& watch) {
+        watch->connecting = false;
+        watch->connected = connected;
+        if (connected) ArmRead(watch);
+    });
+}
+
+// The outcome of a connect under way when there is one already (on loopback the handshake is
+// often through before connect returns); nullopt while it is pending.
+std::optional<int> ConnectOutcomeNow(int fd) {
+    pollfd entry{fd, POLLOUT, 0};
+    if (::poll(&entry, 1, 0) != 1 || entry.revents == 0) return std::nullopt;
+    int error = 0;
+    socklen_t length = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    return ErrorFromErrno(error);
+}
+
+}  // namespace
+
 int Connect(Socket socket, const SocketAddress& peer) {
     const sockaddr_in address = ToSockaddr(peer);
-    const bool selected = SelectedSockets().contains(socket);
-    WithWatch(socket, [](const WatchPtr& watch) { watch->connecting = true; });
+    Selection* selection = FindSelection(socket);
     if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        WithWatch(socket, [](const WatchPtr& watch) {
-            watch->connecting = false;
-            watch->connected = true;
-            PostEvent(*watch, FD_CONNECT, 0);
-            ArmRead(watch);
-        });
+        if (selection != nullptr) AnswerConnect(socket, *selection, 0);
         return 0;
     }
     const int error = errno;
-    if (selected && error == EINPROGRESS) {
-        WithWatch(socket, [](const WatchPtr& watch) { ArmConnect(watch); });
+    if (selection == nullptr) return Fail(ErrorFromErrno(error));
+    if (error == EINPROGRESS) {
+        if (const auto outcome = ConnectOutcomeNow(Fd(socket))) {
+            AnswerConnect(socket, *selection, *outcome);
+        } else {
+            WithWatch(socket, [](const WatchPtr& watch) {
+                watch->connecting = true;
+                ArmConnect(watch);
+            });
+        }
         return Fail(WSAEWOULDBLOCK);
     }
-    if (selected && IsConnectOutcome(error)) {
-        WithWatch(socket, [code = ErrorFromErrno(error)](const WatchPtr& watch) {
-            watch->connecting = false;
-            PostEvent(*watch, FD_CONNECT, code);
-        });
+    if (IsConnectOutcome(error)) {
+        AnswerConnect(socket, *selection, ErrorFromErrno(error));
         return Fail(WSAEWOULDBLOCK);
     }
-    WithWatch(socket, [](const WatchPtr& watch) { watch->connecting = false; });
     return Fail(ErrorFromErrno(error));
 }
 
@@ -388,6 +418,8 @@ int Send(Socket socket, const char* data, int length) {
     if (sent < 0) return FailWithErrno();
     return static_cast<int>(sent);
 }
+
+namespace {
 
 // Asks the watching thread for a read wait, unless one is under way or asked for already.
 void ArmReadAfterReceive(Socket socket, Selection& selection, int threshold) {
@@ -398,6 +430,8 @@ void ArmReadAfterReceive(Socket socket, Selection& selection, int threshold) {
     if (selection.shared->readArmed.exchange(true)) return;
     WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch); });
 }
+
+}  // namespace
 
 int Receive(Socket socket, char* buffer, int length, bool peek) {
     const int flags = peek ? MSG_PEEK : 0;
@@ -512,22 +546,25 @@ int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return FailWithErrno();
     Selection& selection = SelectedSockets()[socket];
     if (selection.source == 0) selection.source = NewMessageSource();
+    {
+        std::lock_guard lock(selection.shared->lock);
+        selection.shared->window = window;
+        selection.shared->message = message;
+        selection.shared->mask = mask;
+        selection.shared->source = selection.source;
+    }
     // Decided here, not on the watching thread: by the time that thread gets to it, a connect
     // made meanwhile may already be through, and its answer must come first.
     const bool listening = IsListening(fd);
     const bool connected = !listening && IsConnected(fd);
-    TheWatcher().Post([fd, window, message, mask, source = selection.source, shared = selection.shared,
-                       listening, connected] {
+    TheWatcher().Post([fd, mask, shared = selection.shared, listening, connected] {
         WatchPtr watch = TheWatcher().FindOrAdd(fd);
         ++watch->generation;
         asio::error_code ec;
         watch->descriptor.cancel(ec);
         watch->waiting = false;
         watch->shared = shared;
-        watch->window = window;
-        watch->message = message;
         watch->mask = mask;
-        watch->source = source;
         watch->listening = listening;
         watch->connected = connected;
         ArmRead(watch);
