@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "platform/file_stream.h"
+#include "platform/memory.h"
 
 namespace psock {
 
@@ -24,6 +25,9 @@ constexpr std::uint8_t LevelTrace = 8;
 // The receive buffer holds a line of up to IOBufferSize bytes and room for one more receive, so
 // it is compacted at most once per MaxPiece bytes read.
 constexpr int InboxSize = IOBufferSize + MaxPiece;
+
+// A capture this large is worth backing with large pages.
+constexpr std::size_t LargeCapture = std::size_t{4} << 20;
 
 struct ErrorText {
     int code;
@@ -699,7 +703,10 @@ void TPowersock::CaptureFile(const std::string& fileName) {
 void TPowersock::CaptureString(std::string& text, std::int64_t size, std::int64_t announced) {
     ReportStatus(LevelTrace, "Capture String");
     text.clear();
-    if (announced > 0) text.reserve(static_cast<std::size_t>(std::min(announced, MaxCaptureReserve)));
+    if (announced > 0) {
+        text.reserve(static_cast<std::size_t>(std::min(announced, MaxCaptureReserve)));
+        if (text.capacity() >= LargeCapture) platform::AdviseLargeFill(text.data(), text.capacity());
+    }
     BytesRecvd = 0;
     TimerOn();
     Finally timerOff([this] { TimerOff(); });
