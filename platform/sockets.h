@@ -69,8 +69,6 @@ int GetSockName(Socket socket, SocketAddress& local);
 int GetPeerName(Socket socket, SocketAddress& peer);
 // Returns without waiting for the socket's events to stop; none of them is dispatched after it.
 int CloseSocket(Socket socket);
-// Whether the peer has finished sending (its close has arrived), whatever data still waits.
-bool PeerHasClosed(Socket socket);
 
 // Asks for the events of mask as messages to window (wParam = socket, lParam = event and error)
 // and makes the socket non-blocking. A new request replaces the old one; mask 0 stops them.

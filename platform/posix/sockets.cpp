@@ -535,11 +535,6 @@ int CloseSocket(Socket socket) {
     return 0;
 }
 
-bool PeerHasClosed(Socket socket) {
-    pollfd entry{Fd(socket), POLLRDHUP, 0};
-    return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
-}
-
 int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask) {
     const int fd = Fd(socket);
     const int flags = ::fcntl(fd, F_GETFL);
