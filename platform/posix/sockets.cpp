@@ -147,7 +147,12 @@ Selection* FindSelection(Socket socket) {
 // Failures that end a connection; the kernel reports each once.
 bool IsConnectionLost(int error) {
     return error == ECONNRESET || error == ECONNABORTED || error == ETIMEDOUT || error == ENETRESET ||
-           error == EHOSTUNREACH || error == ENETUNREACH || error == EPIPE;
+           error == EHOSTUNREACH || error == ENETUNREACH;
+}
+
+// Under shared.lock.
+void KeepFailure(SharedState& shared, int error) {
+    if (IsConnectionLost(error) && shared.failure == 0) shared.failure = ErrorFromErrno(error);
 }
 
 // A receive that remembers a lost connection for the socket's later receives and its close
@@ -157,7 +162,7 @@ ssize_t ReceiveKeepingFailure(int fd, SharedState& shared, char* buffer, std::si
     std::lock_guard lock(shared.lock);
     const ssize_t got = ::recv(fd, buffer, length, flags);
     const int error = errno;
-    if (got < 0 && IsConnectionLost(error) && shared.failure == 0) shared.failure = ErrorFromErrno(error);
+    if (got < 0) KeepFailure(shared, error);
     failure = shared.failure;
     errno = error;
     return got;
@@ -217,18 +222,28 @@ void ArmRead(const WatchPtr& watch) {
                                  });
 }
 
+// The Winsock code of a finished connect, 0 when it connected. A connection that was made and
+// reset before this was asked counts as made: the reset is kept for its receives.
+int TakeConnectOutcome(int fd, SharedState& shared) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    std::lock_guard lock(shared.lock);
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    if (error != ECONNRESET && error != EPIPE) return ErrorFromErrno(error);
+    KeepFailure(shared, ECONNRESET);
+    return 0;
+}
+
 void ArmConnect(const WatchPtr& watch) {
     watch->descriptor.async_wait(
         asio::posix::descriptor_base::wait_write,
         [watch, generation = watch->generation](const asio::error_code& ec) {
             if (ec || generation != watch->generation) return;
-            int error = 0;
-            socklen_t length = sizeof error;
-            ::getsockopt(watch->fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            const int outcome = TakeConnectOutcome(watch->fd, *watch->shared);
             watch->connecting = false;
-            watch->connected = error == 0;
-            PostEvent(*watch, FD_CONNECT, error == 0 ? 0 : ErrorFromErrno(error));
-            if (error == 0) ArmRead(watch);
+            watch->connected = outcome == 0;
+            PostEvent(*watch, FD_CONNECT, outcome);
+            if (outcome == 0) ArmRead(watch);
         });
 }
 
@@ -375,13 +390,10 @@ void AnswerConnect(Socket socket, Selection& selection, int code) {
 
 // The outcome of a connect under way when there is one already (on loopback the handshake is
 // often through before connect returns); nullopt while it is pending.
-std::optional<int> ConnectOutcomeNow(int fd) {
+std::optional<int> ConnectOutcomeNow(int fd, SharedState& shared) {
     pollfd entry{fd, POLLOUT, 0};
     if (::poll(&entry, 1, 0) != 1 || entry.revents == 0) return std::nullopt;
-    int error = 0;
-    socklen_t length = sizeof error;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-    return ErrorFromErrno(error);
+    return TakeConnectOutcome(fd, shared);
 }
 
 }  // namespace
@@ -396,7 +408,7 @@ int Connect(Socket socket, const SocketAddress& peer) {
     const int error = errno;
     if (selection == nullptr) return Fail(ErrorFromErrno(error));
     if (error == EINPROGRESS) {
-        if (const auto outcome = ConnectOutcomeNow(Fd(socket))) {
+        if (const auto outcome = ConnectOutcomeNow(Fd(socket), *selection->shared)) {
             AnswerConnect(socket, *selection, *outcome);
         } else {
             WithWatch(socket, [](const WatchPtr& watch) {
@@ -415,8 +427,13 @@ int Connect(Socket socket, const SocketAddress& peer) {
 
 int Send(Socket socket, const char* data, int length) {
     const ssize_t sent = ::send(Fd(socket), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
-    if (sent < 0) return FailWithErrno();
-    return static_cast<int>(sent);
+    if (sent >= 0) return static_cast<int>(sent);
+    const int error = errno;
+    if (Selection* selection = FindSelection(socket)) {  // the reset it met is the receives' too
+        std::lock_guard lock(selection->shared->lock);
+        KeepFailure(*selection->shared, error);
+    }
+    return Fail(ErrorFromErrno(error));
 }
 
 namespace {
