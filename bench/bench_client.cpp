@@ -21,13 +21,18 @@ namespace {
 
 constexpr int TimeOutMs = 60'000;  // a hung server ends the run instead of the bench
 
-int FtpUpload(const std::vector<std::string>& a) {
-    nmftp::TNMFTP ftp;
+// Points the client at HOST PORT USER PASSWORD, the first four arguments.
+void PointAt(nmftp::TNMFTP& ftp, const std::vector<std::string>& a) {
     ftp.Host = a[0];
     ftp.Port = std::atoi(a[1].c_str());
     ftp.UserID = a[2];
     ftp.Password = a[3];
     ftp.TimeOut = TimeOutMs;
+}
+
+int FtpUpload(const std::vector<std::string>& a) {
+    nmftp::TNMFTP ftp;
+    PointAt(ftp, a);
     ftp.Passive = a[6] == "passive";
     bool succeeded = false;
     ftp.OnSuccess = [&](nmftp::TCmdType code) { succeeded = succeeded || code == nmftp::cmdUpload; };
@@ -42,11 +47,7 @@ int FtpUpload(const std::vector<std::string>& a) {
 
 int FtpLogin(const std::vector<std::string>& a) {
     nmftp::TNMFTP ftp;
-    ftp.Host = a[0];
-    ftp.Port = std::atoi(a[1].c_str());
-    ftp.UserID = a[2];
-    ftp.Password = a[3];
-    ftp.TimeOut = TimeOutMs;
+    PointAt(ftp, a);
     ftp.Connect();
     ftp.Disconnect();
     return 0;
