@@ -16,6 +16,7 @@
 #include <memory>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 // Socket events are watched on a thread of their own, where Asio waits on every socket at once;
 // what it sees is posted to the GUI thread's message queue. The socket calls themselves run on
@@ -130,8 +131,17 @@ Watcher& TheWatcher() {
 struct Selection {
     std::uint64_t source = 0;  // to purge its messages when it closes
     SharedPtr shared = std::make_shared<SharedState>();
+    std::uint16_t mask = 0;
     int readThreshold = 1;     // the socket's SO_RCVLOWAT, as last set
+    bool watched = false;      // the watching thread has been told of it
 };
+
+// Sockets made here and not yet connected, listening or closed: there is nothing to ask the
+// kernel about them, nor anything to watch before they connect or listen.
+std::unordered_set<Socket>& UnusedSockets() {
+    static std::unordered_set<Socket> unused;
+    return unused;
+}
 
 std::unordered_map<Socket, Selection>& SelectedSockets() {
     static std::unordered_map<Socket, Selection> selected;
@@ -248,9 +258,35 @@ void ArmConnect(const WatchPtr& watch) {
 }
 
 // Asks the watching thread to do something with a socket's watch, if it has one.
+// Takes a new selection on the watching thread.
+void ApplySelection(const WatchPtr& watch, const SharedPtr& shared, std::uint16_t mask, bool listening,
+                    bool connected) {
+    ++watch->generation;
+    asio::error_code ec;
+    watch->descriptor.cancel(ec);
+    watch->waiting = false;
+    watch->shared = shared;
+    watch->mask = mask;
+    watch->listening = listening;
+    watch->connected = connected;
+    ArmRead(watch);
+}
+
+// Asks the watching thread to do something with a socket's watch, if it is selected. The
+// selection of an unused socket goes along with the first such request.
 template <class Work>
 void WithWatch(Socket socket, Work work) {
-    if (!SelectedSockets().contains(socket)) return;
+    Selection* selection = FindSelection(socket);
+    if (selection == nullptr) return;
+    if (!selection->watched) {
+        selection->watched = true;
+        TheWatcher().Post([fd = Fd(socket), shared = selection->shared, mask = selection->mask, work] {
+            WatchPtr watch = TheWatcher().FindOrAdd(fd);
+            ApplySelection(watch, shared, mask, false, false);
+            work(watch);
+        });
+        return;
+    }
     TheWatcher().Post([fd = Fd(socket), work] {
         if (WatchPtr watch = TheWatcher().Find(fd)) work(watch);
     });
@@ -371,6 +407,7 @@ Socket CreateStreamSocket() {
         Fail(WSAEMFILE);
         return InvalidSocket;
     }
+    UnusedSockets().insert(static_cast<Socket>(fd));
     return static_cast<Socket>(fd);
 }
 
@@ -401,6 +438,7 @@ std::optional<int> ConnectOutcomeNow(int fd, SharedState& shared) {
 int Connect(Socket socket, const SocketAddress& peer) {
     const sockaddr_in address = ToSockaddr(peer);
     Selection* selection = FindSelection(socket);
+    UnusedSockets().erase(socket);
     if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         if (selection != nullptr) AnswerConnect(socket, *selection, 0);
         return 0;
@@ -478,6 +516,7 @@ int Bind(Socket socket, const SocketAddress& local) {
 
 int Listen(Socket socket, int backlog) {
     if (::listen(Fd(socket), backlog) != 0) return FailWithErrno();
+    UnusedSockets().erase(socket);
     WithWatch(socket, [](const WatchPtr& watch) {
         watch->listening = true;
         ArmRead(watch);
@@ -523,9 +562,11 @@ int GetPeerName(Socket socket, SocketAddress& peer) {
 }
 
 int CloseSocket(Socket socket) {
+    UnusedSockets().erase(socket);
     auto& selected = SelectedSockets();
     auto found = selected.find(socket);
-    if (found == selected.end()) {
+    if (found == selected.end() || !found->second.watched) {  // nothing was posted for it
+        if (found != selected.end()) selected.erase(found);
         if (::close(Fd(socket)) != 0) return FailWithErrno();
         return 0;
     }
@@ -565,21 +606,15 @@ int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::
         selection.shared->mask = mask;
         selection.shared->source = selection.source;
     }
+    selection.mask = mask;
+    if (UnusedSockets().contains(socket) && !selection.watched) return 0;  // told when first used
     // Decided here, not on the watching thread: by the time that thread gets to it, a connect
     // made meanwhile may already be through, and its answer must come first.
     const bool listening = IsListening(fd);
     const bool connected = !listening && IsConnected(fd);
+    selection.watched = true;
     TheWatcher().Post([fd, mask, shared = selection.shared, listening, connected] {
-        WatchPtr watch = TheWatcher().FindOrAdd(fd);
-        ++watch->generation;
-        asio::error_code ec;
-        watch->descriptor.cancel(ec);
-        watch->waiting = false;
-        watch->shared = shared;
-        watch->mask = mask;
-        watch->listening = listening;
-        watch->connected = connected;
-        ArmRead(watch);
+        ApplySelection(TheWatcher().FindOrAdd(fd), shared, mask, listening, connected);
     });
     return 0;
 }
