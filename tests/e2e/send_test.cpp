@@ -120,15 +120,16 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
 
 TEST_F(Send, JapaneseNamesGoOutAsRawCp932Bytes) {
     // "〜" (WAVE DASH) comes back from CP932 as "～" (FULLWIDTH TILDE): the file must still be
-    // read from its own name.
+    // read from its own name. The message shows the name the service got, so with "～".
     const std::string name = testsupport::UniqueName("写真〜", ".jpg");
+    const std::string nameShown = platform::Cp932ToUtf8(platform::Cp932(name));
     const auto file = MakeFile(name, 20'000);
     LogTail requests(bed().nginx.requestLineLog);
 
     const RunResult result = ProgramRun({platform::Cp932("山田花子"), "hanako", 0}, Bed(), file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + CarrierDomain, name)));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + CarrierDomain, nameShown)));
     EXPECT_TRUE(StoredUnchanged(name, file));
     ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
     EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + platform::Cp932(name) + "&name=" + platform::Cp932("山田花子") +
