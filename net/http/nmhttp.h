@@ -5,6 +5,7 @@
 // and follow a redirect by starting over with the new URL. All of it runs on the caller's thread;
 // events fire from inside the operation.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
