@@ -1,6 +1,7 @@
 #include "net/http/nmhttp.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -237,7 +238,8 @@ void TNMHTTP::ReceiveBody() {
     } else if (MaxBodyLength <= 0) {
         CaptureString(Body, -1);
     } else {
-        CaptureString(Body, MaxBodyLength + 1);  // one byte more tells a body that is too long
+        // One byte more tells a body that is too long.
+        CaptureString(Body, std::min(MaxBodyLength, std::numeric_limits<std::int64_t>::max() - 1) + 1);
         if (static_cast<std::int64_t>(Body.size()) > MaxBodyLength) {
             throw Exception("Response body longer than " + std::to_string(MaxBodyLength) + " bytes");
         }
