@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -242,8 +243,15 @@ void TNMHTTP::ReceiveBody() {
     // The body runs until the server closes; a Content-Length line does not end it early.
     if (InputFileMode) {
         CaptureFile(Body);
-    } else {
+    } else if (MaxBodyLength <= 0) {
         CaptureString(Body, -1, announcedLength_);
+    } else {
+        // One byte more tells a body that is too long.
+        CaptureString(Body, std::min(MaxBodyLength, std::numeric_limits<std::int64_t>::max() - 1) + 1,
+                      std::min(announcedLength_, MaxBodyLength));
+        if (static_cast<std::int64_t>(Body.size()) > MaxBodyLength) {
+            throw Exception("Response body longer than " + std::to_string(MaxBodyLength) + " bytes");
+        }
     }
 }
 
@@ -439,7 +447,12 @@ void TNMHTTP::ReadHeader() {
     } else {
         Header.clear();
     }
+    std::size_t headLength = 0;
     const auto keep = [&](const std::string& line) {
+        headLength += line.size();
+        if (headLength > MaxResponseHeadLength) {
+            throw Exception("Response header longer than " + std::to_string(MaxResponseHeadLength) + " bytes");
+        }
         if (headerFile) {
             headerFile->Write(line.data(), line.size());
         } else {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_path.h"
 #include "platform/message_queue.h"
 #include "platform/runtime.h"
 #include "platform/sockets.h"
@@ -122,7 +123,8 @@ public:
     void Writeln(const std::string& text);
     std::string Read(std::uint16_t count);
     std::string ReadLn();
-    void SendFile(const std::string& fileName);
+    void SendFile(const std::string& fileName);  // a file named by CP932 text
+    void SendFile(const platform::FilePath& fileName);
     void CaptureFile(const std::string& fileName);
     // announced: the length the peer said it will send (-1 = unknown); room for it, up to
     // MaxCaptureReserve, is reserved before reading.

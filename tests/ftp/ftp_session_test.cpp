@@ -263,7 +263,9 @@ TEST_F(FtpSession, StalledReplyEndsAfterTimeOut) {
 }
 
 TEST_F(FtpSession, EndlessGreetingEndsAfterTimeOut) {
-    server.Accept().Flood("220-welcome, and more", testsupport::Milliseconds{5000});
+    std::string lines;
+    while (lines.size() < 16'384) lines += "220-welcome, and more\r\n";
+    server.Accept().Flood(lines, std::size_t{64} << 20).Close();
     server.Start();
     ftp->TimeOut = 300;
     EXPECT_EQ(MessageOfThrown([&] { ftp->Connect(); }), "Socket readln aborted");

@@ -19,8 +19,16 @@ using sockettest::StartAndConnect;
 using testsupport::MessageOfThrown;
 using testsupport::ScriptServer;
 
-constexpr auto FloodBound = 5s;  // a loop still reading after this was never stopped
+// A flood far longer than any time-out here; a loop that reads to its end was never stopped.
+constexpr std::size_t FloodLimit = std::size_t{64} << 20;
 const std::string ResetText = "10054:Connection reset by peer";
+
+// The line and its CR LF, over and over, in a piece of some 16 KB.
+std::string Repeated(const std::string& line) {
+    std::string piece;
+    while (piece.size() < 16'384) piece += line + "\r\n";
+    return piece;
+}
 
 // Reads lines until one read throws; the message, or NoException once the flood is over.
 std::string ReadLinesUntilThrown(TPowersock& sock) {
@@ -33,7 +41,7 @@ std::string ReadLinesUntilThrown(TPowersock& sock) {
 TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     {
         ScriptServer server;
-        server.Accept().Flood("220-welcome, and more", FloodBound);
+        server.Accept().Flood(Repeated("220-welcome, and more"), FloodLimit).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         sock.TimeOut = 300;
@@ -45,7 +53,7 @@ TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     }
     {
         ScriptServer server;
-        server.Accept().Flood("X-Header: endless", FloodBound);
+        server.Accept().Flood(Repeated("X-Header: endless"), FloodLimit).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         psock::TThreadTimer stopper;

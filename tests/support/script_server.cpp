@@ -324,17 +324,17 @@ ScriptServer& ScriptServer::Stall(Milliseconds duration) {
                [this, duration] { io_.Sleep(duration); });
 }
 
-ScriptServer& ScriptServer::Flood(std::string_view line, Milliseconds duration) {
-    std::string block;
-    while (block.size() < 16'384) block += std::string(line) + "\r\n";
-    return Add("Flood(\"" + Printable(line) + "\")", [this, block, duration] {
-        const auto end = Clock::now() + duration;
+ScriptServer& ScriptServer::Flood(std::string piece, std::size_t limit, Milliseconds pause) {
+    return Add("Flood", [this, piece = std::move(piece), limit, pause] {
         try {
-            while (Clock::now() < end) current().Send(block);
+            for (std::size_t sent = 0; sent < limit; sent += piece.size()) {
+                current().Send(piece);
+                flooded_ += piece.size();
+                if (pause.count() > 0) io_.Sleep(pause);
+            }
         } catch (const ScriptError&) {
-            return;  // the peer has gone
+            // The client hung up on the flood: that is what it is for.
         }
-        current().Close();
     });
 }
 
