@@ -263,9 +263,7 @@ TEST_F(FtpSession, StalledReplyEndsAfterTimeOut) {
 }
 
 TEST_F(FtpSession, EndlessGreetingEndsAfterTimeOut) {
-    std::string lines;
-    while (lines.size() < 16'384) lines += "220-welcome, and more\r\n";
-    server.Accept().Flood(lines, std::size_t{64} << 20).Close();
+    server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), std::size_t{64} << 20).Close();
     server.Start();
     ftp->TimeOut = 300;
     EXPECT_EQ(MessageOfThrown([&] { ftp->Connect(); }), "Socket readln aborted");

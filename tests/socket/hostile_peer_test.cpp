@@ -23,13 +23,6 @@ using testsupport::ScriptServer;
 constexpr std::size_t FloodLimit = std::size_t{64} << 20;
 const std::string ResetText = "10054:Connection reset by peer";
 
-// The line and its CR LF, over and over, in a piece of some 16 KB.
-std::string Repeated(const std::string& line) {
-    std::string piece;
-    while (piece.size() < 16'384) piece += line + "\r\n";
-    return piece;
-}
-
 // Reads lines until one read throws; the message, or NoException once the flood is over.
 std::string ReadLinesUntilThrown(TPowersock& sock) {
     return MessageOfThrown([&] {
@@ -41,7 +34,7 @@ std::string ReadLinesUntilThrown(TPowersock& sock) {
 TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     {
         ScriptServer server;
-        server.Accept().Flood(Repeated("220-welcome, and more"), FloodLimit).Close();
+        server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), FloodLimit).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         sock.TimeOut = 300;
@@ -53,7 +46,7 @@ TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     }
     {
         ScriptServer server;
-        server.Accept().Flood(Repeated("X-Header: endless"), FloodLimit).Close();
+        server.Accept().Flood(testsupport::RepeatedLine("X-Header: endless"), FloodLimit).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         psock::TThreadTimer stopper;

@@ -420,6 +420,12 @@ std::vector<std::string> ScriptServer::lines() const {
     return transcript_.lines;
 }
 
+std::string RepeatedLine(std::string_view line) {
+    std::string piece;
+    while (piece.size() < 16'384) piece.append(line).append("\r\n");
+    return piece;
+}
+
 // ---- FTP address forms
 
 std::string FtpHostPort(std::uint16_t port) {

@@ -206,6 +206,9 @@ private:
     bool done_ = false;
 };
 
+// The line and its CR LF over and over, some 16 KB of them: a piece for Flood.
+std::string RepeatedLine(std::string_view line);
+
 // FTP's "h1,h2,h3,h4,p1,p2" form of 127.0.0.1:port, for a scripted 227 reply.
 std::string FtpHostPort(std::uint16_t port);
 // The address and port of a PORT argument "h1,h2,h3,h4,p1,p2"; nullopt when malformed.
