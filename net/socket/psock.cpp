@@ -241,6 +241,7 @@ void TPowersock::ResolveHost() {
 void TPowersock::Connect() {
     ReportStatus(LevelTrace, "Connecting");
     Canceled = false;
+    closeError_ = 0;
     if (Connected) throw ESockError("Already connected");
     for (int retries = 0;; ++retries) {
         try {
@@ -302,6 +303,7 @@ void TPowersock::Disconnect() {
 void TPowersock::RequestCloseSocket() {
     ReportStatus(LevelSocketAction, "Request Close Socket");
     Connected = false;
+    closeError_ = 0;
     if (SocketHandle == net::InvalidSocket) return;
     if (net::CloseSocket(SocketHandle) == net::SocketError) {
         std::string message;
@@ -357,9 +359,10 @@ void TPowersock::HandleSocketMessage(const Message& message) {
                     }
                     break;
                 case net::FD_CLOSE:
-                    // A reset keeps the socket: the reader's next receive fails with it, where
-                    // a fresh socket would have read as the end of the data.
-                    if (Succeeded && !DataAvailable()) RequestCloseSocket();
+                    if (!DataAvailable()) {
+                        RequestCloseSocket();
+                        closeError_ = platform::HiWord(message.lParam);  // for the reader, see below
+                    }
                     break;
                 default:
                     break;
@@ -448,6 +451,17 @@ void TPowersock::RaiseIfCanceled(const char* message) {
     if (!Canceled) return;
     Canceled = false;
     throw EAbortError(message);
+}
+
+// After a receive failed. The close notification of a connection that was reset replaces the
+// socket, whose receives then fail with 10057, the end of the data for a reader: the reader
+// meets the reset instead.
+void TPowersock::RaiseIfClosedByError() {
+    if (closeError_ == 0 || net::LastError() != net::WSAENOTCONN) return;
+    net::SetLastError(closeError_);
+    closeError_ = 0;
+    std::string message;
+    CheckSocketError(net::WSAEWOULDBLOCK, message);
 }
 
 // Sends every byte of data unless cancelled. A full socket buffer is waited out through the
@@ -553,6 +567,7 @@ std::string TPowersock::Read(std::uint16_t count) {
     if (wanted == 0) {
         // Whatever is waiting, as long as it fits one piece.
         if (Buffered() < MaxPiece && FillInbox(MaxPiece - Buffered()) < 0) {
+            RaiseIfClosedByError();
             std::string message;
             CheckSocketError(net::WSAEWOULDBLOCK, message);
         }
@@ -575,6 +590,7 @@ std::string TPowersock::Read(std::uint16_t count) {
                 PassOverQueueIfDue();
                 continue;
             }
+            RaiseIfClosedByError();
             std::string message;
             CheckSocketError(net::WSAEWOULDBLOCK, message);
             Pump(true);
@@ -611,6 +627,7 @@ std::string TPowersock::ReadLn() {
             PassOverQueueIfDue();
             continue;
         }
+        RaiseIfClosedByError();
         LastErrorNo = net::LastError();
         if (LastErrorNo == net::WSAENOTCONN) break;
         std::string message;
@@ -682,6 +699,7 @@ void TPowersock::Capture(const std::function<bool()>& wantMore, const std::funct
             if (OnPacketRecvd) OnPacketRecvd(this);
             TimerOn();
         } else {
+            RaiseIfClosedByError();
             LastErrorNo = net::LastError();
             if (LastErrorNo == net::WSAENOTCONN) break;
             std::string message;

@@ -180,6 +180,7 @@ private:
     void Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store);
     void RaiseIfCanceled(const char* message);
     void PassOverQueueIfDue();
+    void RaiseIfClosedByError();
 
     // The receive buffer: bytes taken from the socket that no read has returned yet. ReadLn
     // takes what is waiting in large pieces and keeps what follows its line here; every read,
@@ -198,6 +199,7 @@ private:
     bool connectTried_ = false;              // this socket has been asked to connect once
     bool writable_ = false;                  // a full send buffer has room again
     bool connectNotified_ = false;           // the connect under way has been answered
+    int closeError_ = 0;                     // of the close notification that replaced the socket
     std::vector<char> inbox_;                // the receive buffer, see Buffered()
     int inboxStart_ = 0;                     // first byte not yet read
     int inboxEnd_ = 0;                       // end of the bytes received
