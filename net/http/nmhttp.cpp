@@ -104,6 +104,10 @@ std::string PathOf(const std::string& url) {
 std::string HostPartOf(const std::string& url) {
     if (Contains(url, "//")) {
         const auto second = static_cast<std::size_t>(NthPos(url, '/', 2));
+        if (second > url.size()) {
+            // The "//" begins inside a double-byte character, so there are not two "/" to split at.
+            throw Exception("Malformed URL: '" + url + "'");
+        }
         const auto third = static_cast<std::size_t>(NthPos(url, '/', 3));
         return url.substr(second, third - 1 - second);
     }
