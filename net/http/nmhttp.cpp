@@ -39,16 +39,6 @@ int PortNumber(const std::string& text) {
     return port;
 }
 
-// A status code: plain decimal digits that fit the 16-bit reply number; anything else is 0.
-std::int16_t StatusCodeOf(const std::string& field) {
-    if (field.empty() || field.size() > 5 ||
-        !std::all_of(field.begin(), field.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
-        return 0;
-    }
-    const int value = std::stoi(field);
-    return value <= INT16_MAX ? static_cast<std::int16_t>(value) : 0;
-}
-
 std::string WithoutLineEnd(std::string line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.pop_back();
@@ -301,6 +291,18 @@ std::string TNMHTTP::AbsoluteURL(const std::string& target) const {
     return origin + (!target.empty() && target.front() == '/' ? "" : "/") + target;
 }
 
+// ---- Status line ----
+
+std::int16_t StatusCode(const std::string& statusLine) {
+    const std::string field = NthWord(WithoutLineEnd(statusLine), ' ', 2);
+    if (field.empty() || field.size() > 5 ||
+        !std::all_of(field.begin(), field.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return 0;
+    }
+    const int value = std::stoi(field);
+    return value <= INT16_MAX ? static_cast<std::int16_t>(value) : 0;
+}
+
 // ---- URL ----
 
 void TNMHTTP::ParseURL() {
@@ -445,7 +447,7 @@ void TNMHTTP::ReadHeader() {
 
     const std::string statusLine = ReadLn();
     if (!statusLine.empty()) {
-        ReplyNumber = StatusCodeOf(NthWord(WithoutLineEnd(statusLine), ' ', 2));
+        ReplyNumber = StatusCode(statusLine);
         keep(statusLine);
     }
     std::string line;

@@ -120,4 +120,8 @@ private:
     void SendData(const std::string& data);
 };
 
+// The status of a response's first line: its second blank-separated field when that is plain
+// decimal digits fitting the 16-bit reply number; 0 otherwise.
+std::int16_t StatusCode(const std::string& statusLine);
+
 }  // namespace nmhttp
