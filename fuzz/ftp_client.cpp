@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::vector<std::string> replies = RepliesOf(fuzz::Bytes(data + 1, size - 1));
     std::size_t next = 0;
-    fuzz::LoopbackPeer* self = nullptr;
-    fuzz::LoopbackPeer peer([&](const std::optional<std::string>& line) {
+    fuzz::LoopbackPeer peer([&](fuzz::LoopbackPeer& self, const std::optional<std::string>& line) {
         if (line) {
-            if (const auto port = AnnouncedPort(*line)) self->Drain(*port);
+            if (const auto announced = AnnouncedPort(*line)) self.Drain(*announced);
         }
-        const std::string dataPort = std::to_string(self->dataPort() / 256) + "," + std::to_string(self->dataPort() % 256);
+        const int port = self.dataPort();
+        const std::string dataPort = std::to_string(port / 256) + "," + std::to_string(port % 256);
         std::string answer;
         std::string reply;
         // A preliminary reply ("1yz") is followed by the next one without another command.
@@ -82,7 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return fuzz::PeerAnswer{std::move(answer), next == replies.size()};
     });
-    self = &peer;
 
     nmftp::TNMFTP ftp;
     ftp.Host = "127.0.0.1";

@@ -37,7 +37,7 @@ void Request(nmhttp::TNMHTTP& http, int kind) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string response = fuzz::Bytes(data + 1, size - 1);
-    fuzz::LoopbackPeer peer([&](const std::optional<std::string>& line) {
+    fuzz::LoopbackPeer peer([&](fuzz::LoopbackPeer&, const std::optional<std::string>& line) {
         // The whole response goes out at once, before the request has been read.
         return line ? fuzz::PeerAnswer{"", true} : fuzz::PeerAnswer{response, true};
     });

@@ -21,7 +21,8 @@ public:
 
 private:
     void Read() {
-        socket_.async_read_some(asio::buffer(buffer_), [self = shared_from_this()](std::error_code error, std::size_t) {
+        auto self = shared_from_this();
+        socket_.async_read_some(asio::buffer(buffer_), [self](std::error_code error, std::size_t) {
             if (!error) self->Read();
         });
     }
@@ -32,7 +33,8 @@ private:
 // One control connection: answers in order, each after the line that asked for it.
 class Conversation : public std::enable_shared_from_this<Conversation> {
 public:
-    Conversation(tcp::socket socket, const PeerScript& script) : socket_(std::move(socket)), script_(script) {}
+    Conversation(tcp::socket socket, LoopbackPeer& peer, const PeerScript& script)
+        : socket_(std::move(socket)), peer_(peer), script_(script) {}
 
     void Start() {
         Answer(std::nullopt);
@@ -41,7 +43,8 @@ public:
 
 private:
     void Read() {
-        socket_.async_read_some(asio::buffer(buffer_), [self = shared_from_this()](std::error_code error, std::size_t n) {
+        auto self = shared_from_this();
+        socket_.async_read_some(asio::buffer(buffer_), [self](std::error_code error, std::size_t n) {
             if (error) return;
             self->Take(std::string(self->buffer_.data(), n));
             self->Read();
@@ -60,7 +63,7 @@ private:
 
     void Answer(const std::optional<std::string>& line) {
         if (finished_) return;
-        PeerAnswer answer = script_(line);
+        PeerAnswer answer = script_(peer_, line);
         finished_ = answer.last;
         if (!answer.bytes.empty()) outbox_.push_back(std::move(answer.bytes));
         Flush();
@@ -75,7 +78,8 @@ private:
             return;
         }
         writing_ = true;
-        asio::async_write(socket_, asio::buffer(outbox_.front()), [self = shared_from_this()](std::error_code error, std::size_t) {
+        auto self = shared_from_this();
+        asio::async_write(socket_, asio::buffer(outbox_.front()), [self](std::error_code error, std::size_t) {
             self->writing_ = false;
             self->outbox_.pop_front();
             if (error) {
@@ -88,6 +92,7 @@ private:
     }
 
     tcp::socket socket_;
+    LoopbackPeer& peer_;
     const PeerScript& script_;
     std::array<char, 4096> buffer_{};
     std::string pending_;
@@ -116,7 +121,7 @@ LoopbackPeer::~LoopbackPeer() {
 void LoopbackPeer::AcceptControl() {
     control_.async_accept([this](std::error_code error, tcp::socket socket) {
         if (error) return;
-        std::make_shared<Conversation>(std::move(socket), script_)->Start();
+        std::make_shared<Conversation>(std::move(socket), *this, script_)->Start();
         AcceptControl();
     });
 }

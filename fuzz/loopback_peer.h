@@ -25,9 +25,11 @@ struct PeerAnswer {
     bool last = false;  // nothing more on this connection
 };
 
+class LoopbackPeer;
+
 // Called on the peer's thread: with no line for a new connection, then with each line the
 // client sent (without its CR LF).
-using PeerScript = std::function<PeerAnswer(const std::optional<std::string>& line)>;
+using PeerScript = std::function<PeerAnswer(LoopbackPeer& peer, const std::optional<std::string>& line)>;
 
 class LoopbackPeer {
 public:

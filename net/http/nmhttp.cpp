@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "net/http/nmurl.h"
 #include "net/http/nmuue.h"
@@ -372,14 +371,7 @@ void TNMHTTP::BuildHeader() {
 }
 
 std::string TNMHTTP::AuthorizationValue() const {
-    std::istringstream credentials(HeaderInfo.UserId + ":" + HeaderInfo.Password);
-    std::stringstream encoded;
-    nmuue::TNMUUProcessor processor;
-    processor.Method = nmuue::UUMethods::uuMime;
-    processor.InputStream = &credentials;
-    processor.OutputStream = &encoded;
-    processor.Encode();
-    std::string value = encoded.str();
+    std::string value = nmuue::EncodeBytes(HeaderInfo.UserId + ":" + HeaderInfo.Password, nmuue::UUMethods::uuMime);
     std::erase_if(value, [](char ch) { return ch == '\r' || ch == '\n'; });
     return value;
 }
