@@ -2,13 +2,12 @@
 // of a path, and the dropped-file check on a file of that name. The input is the name in the
 // system's encoding (UTF-8, or any bytes).
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "app/dropped_file_check.h"
 #include "app/file_name_parts.h"
@@ -17,17 +16,6 @@
 #include "platform/cp932.h"
 
 namespace {
-
-std::string Folder() {
-    static const std::string folder = [] {
-        const char* shm = "/dev/shm";
-        std::string base = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path().string();
-        std::string pattern = base + "/milte-fuzz-names.XXXXXX";
-        fuzz::Check(::mkdtemp(pattern.data()) != nullptr, "a temporary folder for the files");
-        return pattern;
-    }();
-    return folder;
-}
 
 void CheckConversions(const std::string& bytes) {
     // Never fails: U+FFFD stands in for what is not CP932.
@@ -48,10 +36,11 @@ void CheckNameParts(const std::string& cp932Path) {
 
 // One file of the given name, checked as if dropped on the icon.
 void CheckDroppedFile(const std::string& name) {
-    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+    if (name.empty() || name.size() > 255 || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
         return;  // not a file name of this system
     }
-    const std::string path = Folder() + "/" + name;
+    const std::string path = fuzz::ScratchFolder().string() + "/" + name;
     std::ofstream(path, std::ios::binary) << "x";
     const app::DroppedFile file = app::DroppedFileFromUtf8(path.c_str());
     const auto verdict = app::CheckDroppedFile(file, "mail", [](const std::string& text) {
@@ -61,7 +50,8 @@ void CheckDroppedFile(const std::string& name) {
         fuzz::Check(file.fitsCp932 && app::IsAcceptedExtension(app::ExtractFileExt(file.cp932Path)),
                     "only a CP932 name with an accepted extension is sent");
     }
-    std::filesystem::remove(path);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
 }
 
 }  // namespace

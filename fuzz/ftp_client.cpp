@@ -52,8 +52,7 @@ std::optional<std::uint16_t> AnnouncedPort(const std::string& line) {
 
 std::string LocalFile(bool empty) {
     static const std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / ("milte-fuzz-ftp-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
+        const auto& path = fuzz::ScratchFolder();
         std::ofstream(path / "photo.jpg", std::ios::binary) << std::string(3000, 'x');
         std::ofstream(path / "empty.jpg", std::ios::binary);
         return path;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,19 @@ inline std::vector<std::string> LinesOf(std::string_view text) {
         text.remove_prefix(length);
     }
     return lines;
+}
+
+// A folder of the target's own for the files its runs write, made on first use under TMPDIR.
+// libFuzzer ends without running exit handlers, so whoever runs the target removes TMPDIR after
+// it (scripts/test.sh does, and puts it in memory-backed storage, as runs write files thousands
+// of times).
+inline const std::filesystem::path& ScratchFolder() {
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "milte-fuzz.XXXXXX").string();
+        Check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+        return std::filesystem::path(pattern);
+    }();
+    return folder;
 }
 
 inline bool EndsWith(std::string_view text, std::string_view end) {

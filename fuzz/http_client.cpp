@@ -4,8 +4,6 @@
 // send does, HEAD, GET), bit 2 the body to a file. Every failure must be one of the component's
 // exceptions; a response read in string mode is its head and body, byte for byte.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -17,11 +15,7 @@
 
 namespace {
 
-std::string BodyFile() {
-    static const std::string file =
-        (std::filesystem::temp_directory_path() / ("milte-fuzz-body-" + std::to_string(::getpid()))).string();
-    return file;
-}
+std::string BodyFile() { return (fuzz::ScratchFolder() / "body").string(); }
 
 void Request(nmhttp::TNMHTTP& http, int kind) {
     const std::string url = "http://milte.example.jp/ftp.php?file=a.jpg&name=n&mail=m@docomo.ne.jp";

@@ -15,14 +15,10 @@ namespace {
 
 constexpr const char* SettingsKey = "\\Software\\Varrowen\\iZDQ";
 
-// A hive of its own in memory-backed storage where there is one: every run writes the file.
+// A hive of its own: the configuration folder points into the scratch folder.
 std::filesystem::path ValuesFile() {
     static const std::filesystem::path file = [] {
-        const char* shm = "/dev/shm";
-        std::string base = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path().string();
-        std::string pattern = base + "/milte-fuzz-registry.XXXXXX";
-        fuzz::Check(::mkdtemp(pattern.data()) != nullptr, "a temporary folder for the hive");
-        ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", fuzz::ScratchFolder().c_str(), 1);
         platform::TRegistry registry;
         fuzz::Check(registry.OpenKey(SettingsKey, true), "the settings key opens");
         return std::filesystem::path(platform::RegistryKey::HiveFolder()) / "Software/Varrowen/iZDQ/.values";

@@ -106,27 +106,31 @@ stage_tsan() {
 }
 
 # Each target replays its seeds, then mutates them for FUZZ_SECONDS; a crash or a failed check
-# fails the stage and leaves the input in build-fuzz/findings/.
+# fails the stage and leaves the input in build-fuzz/findings/. New inputs and the files the
+# targets write go to a scratch folder, in memory where there is /dev/shm, removed afterwards.
 stage_fuzz() {
     configure build-fuzz -DCMAKE_CXX_COMPILER="$CLANG" -DMILTE_FUZZ=ON -DMILTE_SANITIZE=address,undefined \
         -DMILTE_BUILD_TESTS=OFF
     cmake --build build-fuzz --target milte_fuzzers
-    local findings=build-fuzz/findings work target
+    local findings=build-fuzz/findings scratch_root=${TMPDIR:-/tmp} scratch target status
+    [[ -d /dev/shm ]] && scratch_root=/dev/shm
     mkdir -p "$findings"
     for corpus in fuzz/corpus/*/; do
         target=$(basename "$corpus")
-        work=$(mktemp -d "${TMPDIR:-/tmp}/milte-fuzz-$target.XXXXXX")
+        scratch=$(mktemp -d "$scratch_root/milte-fuzz-$target.XXXXXX")
+        mkdir "$scratch/new"
         echo "fuzz: $target"
-        if ! "build-fuzz/fuzz/fuzz_$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
-                -print_final_stats=1 -artifact_prefix="$findings/$target-" "$work" "$corpus" \
-                > "$findings/$target.log" 2>&1; then
+        status=0
+        TMPDIR=$scratch "build-fuzz/fuzz/fuzz_$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+            -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
+            "$scratch/new" "$corpus" > "$findings/$target.log" 2>&1 || status=$?
+        rm -rf "$scratch"
+        if [[ $status -ne 0 ]]; then
             tail -n 40 "$findings/$target.log" >&2
             echo "test.sh: fuzz target $target failed; input in $findings/" >&2
-            rm -rf "$work"
             return 1
         fi
         grep -E '^stat::number_of_executed_units' "$findings/$target.log" || true
-        rm -rf "$work"
     done
 }
 
