@@ -14,6 +14,7 @@
 #include "fuzz/fuzz_input.h"
 #include "net/ftp/nmftp.h"
 #include "platform/cp932.h"
+#include "platform/file_path.h"
 
 namespace {
 
@@ -40,9 +41,9 @@ void CheckDroppedFile(const std::string& name) {
         name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
         return;  // not a file name of this system
     }
-    const std::string path = fuzz::ScratchFolder().string() + "/" + name;
+    const std::filesystem::path path = fuzz::ScratchFolder() / name;
     std::ofstream(path, std::ios::binary) << "x";
-    const app::DroppedFile file = app::DroppedFileFromUtf8(path.c_str());
+    const app::DroppedFile file = app::DroppedFileFromPath(platform::FilePath(path));
     const auto verdict = app::CheckDroppedFile(file, "mail", [](const std::string& text) {
         fuzz::Check(!text.empty(), "a refusal says why");
     });
