@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the test bed need (Debian 12, as root). Does nothing
-# when all of it is present already, so it is cheap to run before every test run.
+# Installs what the build, the tests and the test bed need (Debian 12, as root), clang-16 with the
+# sanitizer and libFuzzer runtimes and the symbolizer included. Does nothing when all of it is
+# present already, so it is cheap to run before every test run.
 set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ qt6-base-dev libasio-dev libgtest-dev libgmock-dev
+    clang-16 libclang-rt-16-dev llvm-16
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2

@@ -18,6 +18,16 @@ bool IsContinued(const std::string& line) {
     return (!line.empty() && line[0] == ' ') || (line.size() >= 4 && line[3] == '-');
 }
 
+// One of the two port numbers of a "PASV" reply. Anything outside a byte is no port: taken as
+// it is, it would overflow or quietly connect elsewhere.
+int PassivePortByte(const std::string& text) {
+    const int value = platform::StrToInt(text);
+    if (value < 0 || value > 255) {
+        throw platform::ERangeError("Passive mode port number out of range (0-255): '" + text + "'");
+    }
+    return value;
+}
+
 // ReadLn gives an empty line when the connection closed before a whole line came.
 psock::ESockError ClosedWithoutReply() { return psock::ESockError("Connection closed without a reply"); }
 
@@ -58,7 +68,7 @@ int PassivePort(const std::string& reply) {
     const std::string sixth = psock::NthWord(reply, ',', 6);
     const std::size_t close = sixth.find(')');
     const std::string low = close == std::string::npos ? std::string() : sixth.substr(0, close);
-    return platform::StrToInt(low) + platform::StrToInt(high) * 256;
+    return PassivePortByte(low) + PassivePortByte(high) * 256;
 }
 
 std::string FileNamePart(const std::string& path) {

@@ -119,7 +119,8 @@ void CheckCommandLine(const std::string& line);
 TCmdType ClassifyCommand(const std::string& command);
 // The reply code of a reply line: its leading decimal digits, 0 when there are none.
 std::int16_t ReplyCode(const std::string& line);
-// The data port of a "PASV" reply: the fifth number times 256 plus the sixth.
+// The data port of a "PASV" reply: the fifth number times 256 plus the sixth. A number that is
+// no decimal integer raises EConvertError; one outside 0-255, ERangeError.
 int PassivePort(const std::string& reply);
 // The name part of a CP932 path: the text after its last "\", "/" or ":".
 std::string FileNamePart(const std::string& path);

@@ -5,7 +5,6 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 #include "net/http/nmurl.h"
 #include "net/http/nmuue.h"
@@ -39,16 +38,6 @@ int PortNumber(const std::string& text) {
         throw Exception("Port number out of range: '" + text + "'");
     }
     return port;
-}
-
-// A status code: plain decimal digits that fit the 16-bit reply number; anything else is 0.
-std::int16_t StatusCodeOf(const std::string& field) {
-    if (field.empty() || field.size() > 5 ||
-        !std::all_of(field.begin(), field.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
-        return 0;
-    }
-    const int value = std::stoi(field);
-    return value <= INT16_MAX ? static_cast<std::int16_t>(value) : 0;
 }
 
 std::string WithoutLineEnd(std::string line) {
@@ -113,6 +102,10 @@ std::string PathOf(const std::string& url) {
 std::string HostPartOf(const std::string& url) {
     if (Contains(url, "//")) {
         const auto second = static_cast<std::size_t>(NthPos(url, '/', 2));
+        if (second > url.size()) {
+            // The "//" begins inside a double-byte character, so there are not two "/" to split at.
+            throw Exception("Malformed URL: '" + url + "'");
+        }
         const auto third = static_cast<std::size_t>(NthPos(url, '/', 3));
         return url.substr(second, third - 1 - second);
     }
@@ -313,6 +306,18 @@ std::string TNMHTTP::AbsoluteURL(const std::string& target) const {
     return origin + (!target.empty() && target.front() == '/' ? "" : "/") + target;
 }
 
+// ---- Status line ----
+
+std::int16_t StatusCode(const std::string& statusLine) {
+    const std::string field = NthWord(WithoutLineEnd(statusLine), ' ', 2);
+    if (field.empty() || field.size() > 5 ||
+        !std::all_of(field.begin(), field.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return 0;
+    }
+    const int value = std::stoi(field);
+    return value <= INT16_MAX ? static_cast<std::int16_t>(value) : 0;
+}
+
 // ---- URL ----
 
 void TNMHTTP::ParseURL() {
@@ -382,14 +387,7 @@ void TNMHTTP::BuildHeader() {
 }
 
 std::string TNMHTTP::AuthorizationValue() const {
-    std::istringstream credentials(HeaderInfo.UserId + ":" + HeaderInfo.Password);
-    std::stringstream encoded;
-    nmuue::TNMUUProcessor processor;
-    processor.Method = nmuue::UUMethods::uuMime;
-    processor.InputStream = &credentials;
-    processor.OutputStream = &encoded;
-    processor.Encode();
-    std::string value = encoded.str();
+    std::string value = nmuue::EncodeBytes(HeaderInfo.UserId + ":" + HeaderInfo.Password, nmuue::UUMethods::uuMime);
     std::erase_if(value, [](char ch) { return ch == '\r' || ch == '\n'; });
     return value;
 }
@@ -462,7 +460,7 @@ void TNMHTTP::ReadHeader() {
 
     const std::string statusLine = ReadLn();
     if (!statusLine.empty()) {
-        ReplyNumber = StatusCodeOf(NthWord(WithoutLineEnd(statusLine), ' ', 2));
+        ReplyNumber = StatusCode(statusLine);
         keep(statusLine);
     }
     std::string line;

@@ -130,4 +130,8 @@ private:
     std::int64_t announcedLength_ = -1;  // the response's Content-Length, -1 when none
 };
 
+// The status of a response's first line: its second blank-separated field when that is plain
+// decimal digits fitting the 16-bit reply number; 0 otherwise.
+std::int16_t StatusCode(const std::string& statusLine);
+
 }  // namespace nmhttp

@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 namespace nmuue {
@@ -92,6 +93,17 @@ void TNMUUProcessor::EncodeLines() {
     if (!mime) {
         OutputStream->write("`\r\n", 3);
     }
+}
+
+std::string EncodeBytes(const std::string& bytes, UUMethods method) {
+    std::istringstream input(bytes);
+    std::stringstream output;
+    TNMUUProcessor processor;
+    processor.Method = method;
+    processor.InputStream = &input;
+    processor.OutputStream = &output;
+    processor.Encode();
+    return output.str();
 }
 
 }  // namespace nmuue

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 
 #include "platform/runtime.h"
 
@@ -37,5 +38,8 @@ private:
     void FinishEncode();
     char Code(unsigned value) const { return Alphabet[value & 63]; }
 };
+
+// The encoded lines of bytes, as a processor with the given method writes them.
+std::string EncodeBytes(const std::string& bytes, UUMethods method);
 
 }  // namespace nmuue

@@ -37,6 +37,12 @@ TEST(FtpPassivePort, TakesTheLastTwoNumbers) {
     EXPECT_EQ(PassivePort("227 =(10,9,8,7, 4, 1)\r\n"), 1025);
     EXPECT_THROW(PassivePort("227 Entering Passive Mode 127,0,0,1,19,137\r\n"), platform::Exception);
     EXPECT_THROW(PassivePort("227 (127,0,0,1,x,137)\r\n"), platform::Exception);
+    EXPECT_EQ(PassivePort("227 (0,0,0,0,255,255)\r\n"), 65535);
+    // Each number must fit a byte: bigger ones overflowed or wrapped to another port.
+    for (const char* numbers : {"8388608,1", "999,999", "1,256", "-1,5"}) {
+        SCOPED_TRACE(numbers);
+        EXPECT_THROW(PassivePort(std::string("227 (127,0,0,1,") + numbers + ")\r\n"), platform::ERangeError);
+    }
 }
 
 TEST(FtpFileNamePart, LastSeparatorRespectingDoubleByteCharacters) {

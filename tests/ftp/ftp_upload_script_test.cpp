@@ -22,6 +22,7 @@ using ftptest::EventLog;
 using ftptest::MessageOfThrown;
 using ftptest::Pattern;
 using ftptest::PointAt;
+using ftptest::ScriptExchanges;
 using ftptest::ScriptLogIn;
 using testsupport::TempDir;
 using nmftp::FTPException;
@@ -212,6 +213,27 @@ TEST_F(FtpUploadScript, RefusedDataCommandFailsWithoutUnsupportedEvent) {
         ftp.Passive = passive;
         EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp.Upload(local, ""); }),
                   passive ? "500 PASV not understood\r\n" : "501 Illegal PORT command\r\n");
+        EXPECT_EQ(ftp.DataSocket, nullptr);
+    }
+    ftp.DoCommand("NOOP");
+    EXPECT_THAT(log.events, ElementsAre("failure:9", "failure:9", "success:14"));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(server.received().find("STOR"), std::string::npos);
+}
+
+// Port numbers outside a byte neither overflow nor wrap to some other port: the upload fails
+// before "STOR", through OnFailure, and the session goes on.
+TEST_F(FtpUploadScript, PassiveNumbersOutOfRangeFailTheUpload) {
+    const std::string local = Write("r.bin", "abc");
+    ScriptExchanges(ScriptLogIn(server), {{"PASV", "227 Entering Passive Mode (127,0,0,1,999,999)"},
+                                          {"PASV", "227 Entering Passive Mode (127,0,0,1,8388608,1)"},
+                                          {"NOOP", "200 Ok"}});
+    StartAndLogIn();
+    ftp.OnStatus = nullptr;
+    ftp.Passive = true;
+    for (const std::string number : {"999", "8388608"}) {
+        EXPECT_EQ(MessageOfThrown<platform::ERangeError>([&] { ftp.Upload(local, ""); }),
+                  "Passive mode port number out of range (0-255): '" + number + "'");
         EXPECT_EQ(ftp.DataSocket, nullptr);
     }
     ftp.DoCommand("NOOP");

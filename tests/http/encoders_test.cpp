@@ -41,39 +41,28 @@ TEST(UrlEncoder, HandlesInputsBeyondSixtyFourKilobytes) {
     EXPECT_EQ(encoded.substr(encoded.size() - 6), "%26%26");
 }
 
-std::string UuEncode(const std::string& input, nmuue::UUMethods method) {
-    std::istringstream in(input);
-    std::stringstream out;
-    nmuue::TNMUUProcessor processor;
-    processor.Method = method;
-    processor.InputStream = &in;
-    processor.OutputStream = &out;
-    processor.Encode();
-    return out.str();
-}
-
 TEST(UuProcessor, MimeIsPaddedBase64) {
-    EXPECT_EQ(UuEncode("abc", UUMethods::uuMime), "YWJj\r\n");
-    EXPECT_EQ(UuEncode("a", UUMethods::uuMime), "YQ==\r\n");
-    EXPECT_EQ(UuEncode("ab", UUMethods::uuMime), "YWI=\r\n");
-    EXPECT_EQ(UuEncode("", UUMethods::uuMime), "");
-    EXPECT_EQ(UuEncode("Aladdin:open sesame", UUMethods::uuMime), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==\r\n");
-    EXPECT_EQ(UuEncode(std::string("\xFF\xFE\x00", 3), UUMethods::uuMime), "//4A\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("abc", UUMethods::uuMime), "YWJj\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("a", UUMethods::uuMime), "YQ==\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("ab", UUMethods::uuMime), "YWI=\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("", UUMethods::uuMime), "");
+    EXPECT_EQ(nmuue::EncodeBytes("Aladdin:open sesame", UUMethods::uuMime), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes(std::string("\xFF\xFE\x00", 3), UUMethods::uuMime), "//4A\r\n");
 }
 
 TEST(UuProcessor, MimeBreaksLinesAfterFortyFiveBytes) {
-    const std::string encoded = UuEncode(std::string(46, 'x'), UUMethods::uuMime);
+    const std::string encoded = nmuue::EncodeBytes(std::string(46, 'x'), UUMethods::uuMime);
     const auto firstEnd = encoded.find("\r\n");
     ASSERT_EQ(firstEnd, 60u);
     EXPECT_EQ(encoded.substr(62), "eA==\r\n");
-    EXPECT_EQ(UuEncode(std::string(90, 'x'), UUMethods::uuMime).size(), 2u * 62u);
+    EXPECT_EQ(nmuue::EncodeBytes(std::string(90, 'x'), UUMethods::uuMime).size(), 2u * 62u);
 }
 
 TEST(UuProcessor, UuCodeCarriesLengthCharacterAndClosingLine) {
-    EXPECT_EQ(UuEncode("abc", UUMethods::uuCode), "#86)C\r\n`\r\n");
-    EXPECT_EQ(UuEncode("", UUMethods::uuCode), "`\r\n");
-    EXPECT_EQ(UuEncode("a", UUMethods::uuCode), "!80\r\n`\r\n");  // no padding
-    const std::string full = UuEncode(std::string(45, '\0'), UUMethods::uuCode);
+    EXPECT_EQ(nmuue::EncodeBytes("abc", UUMethods::uuCode), "#86)C\r\n`\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("", UUMethods::uuCode), "`\r\n");
+    EXPECT_EQ(nmuue::EncodeBytes("a", UUMethods::uuCode), "!80\r\n`\r\n");  // no padding
+    const std::string full = nmuue::EncodeBytes(std::string(45, '\0'), UUMethods::uuCode);
     EXPECT_EQ(full, "M" + std::string(60, '`') + "\r\n`\r\n");
 }
 

@@ -114,6 +114,8 @@ TEST(ParseURL, RefusesBadURLsBeforeConnecting) {
     EXPECT_EQ(messageOf("http://h:65536/x"), "Port number out of range: '65536'");  // would wrap to 0
     EXPECT_EQ(messageOf("http://h:-1/x"), "Port number out of range: '-1'");
     EXPECT_EQ(messageOf("http://h:65535/x"), testsupport::NoException);
+    // A lead byte before "//" leaves a single "/" to split at, as a Location header may.
+    EXPECT_EQ(messageOf("\xF6//"), "Malformed URL: '\xF6//'");
     EXPECT_FALSE(http.Connected);
 }
 
