@@ -139,8 +139,18 @@ void TNMFTP::Connect() {
     TPowersock::Connect();
     try {
         LogIn();
+    } catch (const psock::ESockError&) {
+        // The connection broke, timed out or was cancelled: no reply to a QUIT could be told
+        // from what the server was still sending, so the socket is closed as it is.
+        TPowersock::Disconnect();
+        ReportStatus(1, "Disconnected");
+        throw;
     } catch (...) {
-        Disconnect();
+        // The log-in's failure is the one to report, not a QUIT that fails as well.
+        try {
+            Disconnect();
+        } catch (const std::exception&) {
+        }
         ReportStatus(1, "Disconnected");
         throw;
     }
