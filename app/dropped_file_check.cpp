@@ -22,7 +22,10 @@ constexpr std::array<std::string_view, 32> AcceptedExtensions = {
 
 bool IsExistingFile(const std::string& cp932Path) {
     std::error_code error;
-    auto status = std::filesystem::status(platform::NativePath(cp932Path), error);
+    // NativePath gives UTF-8; a path made from plain chars would take the system's code page.
+    const std::string native = platform::NativePath(cp932Path);
+    const std::u8string utf8(native.begin(), native.end());
+    auto status = std::filesystem::status(std::filesystem::path(utf8), error);
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
