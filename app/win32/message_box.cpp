@@ -1,20 +1,22 @@
 #include "app/win32/message_box.h"
 
-#include <cstdio>
-
 #include "app/dialog_texts.h"
 #include "app/win32/win32_text.h"
 
 namespace app::win32 {
 namespace {
 
-// One line on the standard error stream for every box shown, so a send, which has no window of
-// its own, leaves a trace of what the user was told (nothing is written without a stream).
+// One line on the standard error handle for every box shown, so a send, which has no window of
+// its own, leaves a trace of what the user was told. Written as bytes: the runtime's text mode
+// would end it with CR LF. A GUI program started by the shell has no such handle.
 void LogDialog(const std::wstring& caption, const std::wstring& text) {
     std::string line = "dialog: " + Utf8FromWide(caption) + ": ";
     for (char ch : Utf8FromWide(text)) line += ch == '\n' ? std::string("\\n") : std::string(1, ch);
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    line += '\n';
+    HANDLE errorOutput = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (errorOutput != nullptr && errorOutput != INVALID_HANDLE_VALUE)
+        ::WriteFile(errorOutput, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 void ShowBox(const std::string& cp932Text, HWND owner, UINT icon) {

@@ -158,16 +158,24 @@ void Win32MainForm1::CreateControls() {
 }
 
 // The closed list shows one row in the given height, whatever the font's own height makes of it.
+// What the selection field's height turns into differs between systems: it is corrected by
+// what the combo box became until it fits.
 void Win32MainForm1::FitComboBox1Height(int height96) {
     HWND combo = Control(IdComboBox1);
-    RECT bounds;
-    ::GetWindowRect(combo, &bounds);
-    const LRESULT field = ::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    const LRESULT wanted = field + Scaled(height96) - (bounds.bottom - bounds.top);
-    ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+    const auto closedHeight = [combo] {
+        RECT bounds;
+        ::GetWindowRect(combo, &bounds);
+        return static_cast<int>(bounds.bottom - bounds.top);
+    };
+    // The height a list is created with includes its open rows.
     const LRESULT row = ::SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0);
     ::SetWindowPos(combo, nullptr, 0, 0, Scaled(140), Scaled(height96) + static_cast<int>(row) * ComboBox1Rows,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto field = static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int attempt = 0; attempt < 3 && closedHeight() != Scaled(height96); ++attempt) {
+        field += Scaled(height96) - closedHeight();
+        ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
 }
 
 // The painted items lie in layout order, each covering the ones before it (a title covers its
