@@ -21,24 +21,24 @@ DIST_DIR=$(cd "$DIST_DIR" && pwd)
 package_linux() {
     [[ -f "$BUILD_DIR/build.ninja" ]] || cmake -S . -B "$BUILD_DIR" -G Ninja -DMILTE_WERROR=ON
     cmake --build "$BUILD_DIR" --target milte-post
-    local stage arch deb
+    local stage root arch deb
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' RETURN
-    DESTDIR="$stage/root" cmake --install "$BUILD_DIR" --prefix /usr --strip --component Unspecified > /dev/null
+    root=$stage/debian/milte-post
+    DESTDIR="$root" cmake --install "$BUILD_DIR" --prefix /usr --strip --component Unspecified > /dev/null
     arch=$(dpkg --print-architecture)
     # The libraries the binary links, as package dependencies; the platform plugins and the font
     # the window is measured in come on top.
-    mkdir -p "$stage/debian"
     printf 'Source: milte-post\n\nPackage: milte-post\nArchitecture: any\n' > "$stage/debian/control"
     local shlibs
-    shlibs=$(cd "$stage" && dpkg-shlibdeps -O root/usr/bin/milte-post | sed -n 's/^shlibs:Depends=//p')
-    mkdir -p "$stage/root/DEBIAN"
+    shlibs=$(cd "$stage" && dpkg-shlibdeps -O debian/milte-post/usr/bin/milte-post | sed -n 's/^shlibs:Depends=//p')
+    mkdir -p "$root/DEBIAN"
     sed -e "s/@VERSION@/$VERSION/" -e "s/@ARCH@/$arch/" \
         -e "s/@DEPENDS@/$shlibs, qt6-qpa-plugins, fonts-ipafont-gothic/" \
-        -e "s/@SIZE@/$(du -sk "$stage/root/usr" | cut -f1)/" \
-        packaging/debian/control.in > "$stage/root/DEBIAN/control"
+        -e "s/@SIZE@/$(du -sk "$root/usr" | cut -f1)/" \
+        packaging/debian/control.in > "$root/DEBIAN/control"
     deb="$DIST_DIR/milte-post_${VERSION}_${arch}.deb"
-    dpkg-deb --root-owner-group -Zxz --build "$stage/root" "$deb" > /dev/null
+    dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" > /dev/null
     echo "package: $deb"
 }
 

@@ -3,7 +3,8 @@
 ; removes them again and leaves the user's settings alone. No administrator rights are needed.
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0 -DPROGRAM=milte-post.exe -DREADME=readme.txt \
 ;            -DOUTFILE=setup.exe installer.nsi
-Unicode true
+; A 64-bit installer for the 64-bit program (it runs where the program runs, Wine included).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -21,6 +22,7 @@ VIAddVersionKey /LANG=1041 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1041 "FileDescription" "${PRODUCT} インストーラー"
 VIAddVersionKey /LANG=1041 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1041 "CompanyName" "Varrowen"
+VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) Varrowen"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
