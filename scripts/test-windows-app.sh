@@ -40,11 +40,12 @@ step() { echo "test-windows-app: $* ($((SECONDS - started)) s)"; }
 # A fresh prefix of our own, Japanese, its home away from the user's; a persistent wineserver.
 setup_wine() {
     export HOME=$WORK/home WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$HOME" "$WORK/locale"
+    mkdir -p "$HOME" "$WORK/locale" "$WINEPREFIX"
     localedef -i ja_JP -f UTF-8 "$WORK/locale/ja_JP.UTF-8" 2> /dev/null || true
-    export LOCPATH=$WORK/locale LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    unset LC_ALL
+    export LOCPATH=$WORK/locale LANG=ja_JP.UTF-8
+    wineserver -p  # persistent from the start: a running server refuses the switch
     wineboot -i > /dev/null 2>&1
-    wineserver -p
     # The system's dialog font shows Japanese through IPA P Gothic; Wine draws the frames itself.
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f > /dev/null
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f > /dev/null
