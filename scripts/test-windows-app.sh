@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program as its users get it, under Wine on one Xvfb display, and the downloads of
 # both systems:
-#   1. the Win32 window in process: layout at 96 DPI, frame, fonts, tab order, link buttons;
+#   1. the Win32 window in process: layout at 96 and 144 DPI, frame, fonts, tab order, links;
 #   2. settings typed into the window land in the prefix's registry and come back;
 #   3. dropped files sent through the test bed and scripted servers (the end-to-end suite,
 #      run on milte-post.exe): the same dialogue, request line and messages as the Linux program;
@@ -61,9 +61,12 @@ trap cleanup EXIT
 setup_wine
 step "Wine prefix ready"
 
-# 1. The window in process.
+# 1. The window in process, at 96 DPI, then at 150 % where the layout is scaled.
 wine "$WINDOWS_BUILD_DIR/tests/win32/test_win32_face.exe" || fail "the Win32 window test"
-step "window test passed"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f > /dev/null
+wine "$WINDOWS_BUILD_DIR/tests/win32/test_win32_face.exe" --gtest_brief=1 || fail "the Win32 window test at 144 DPI"
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f > /dev/null
+step "window tests passed"
 
 # 2. Settings from the keyboard, into the registry and back.
 tests/app/settings_roundtrip_xvfb.sh "$EXE" "$SHOTS/windows-main-window.png" "$SHOTS/windows-message.png" > /dev/null ||
