@@ -6,9 +6,10 @@
 set -euo pipefail
 
 deb=$(realpath "$1")
-program_pid=
+# shellcheck source=tests/packaging/installed_program.sh
+source "$(dirname "${BASH_SOURCE[0]}")/installed_program.sh"
 cleanup() {
-    if [[ -n "$program_pid" ]]; then kill "$program_pid" 2> /dev/null || true; fi
+    stop_installed_program
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 remove -y -qq milte-post > /dev/null 2>&1 || true
 }
 trap cleanup EXIT
@@ -24,18 +25,8 @@ if command -v desktop-file-validate > /dev/null; then desktop-file-validate "$de
 
 # Settings mode: the window appears and stays.
 config=$(mktemp -d)
-XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=xcb /usr/bin/milte-post 2> /dev/null &
-program_pid=$!
-for _ in $(seq 200); do
-    [[ -n "$(xdotool search --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null)" ]] && break
-    sleep 0.05
-done
-[[ -n "$(xdotool search --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null)" ]] ||
-    fail "the installed program shows no window"
-kill -0 "$program_pid" || fail "the installed program ended"
-kill "$program_pid"
-wait "$program_pid" 2> /dev/null || true
-program_pid=
+installed_program_shows_its_window env XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb /usr/bin/milte-post ||
+    fail "the installed program shows no settings window"
 rm -rf "$config"
 
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 remove -y -qq milte-post > /dev/null

@@ -8,9 +8,10 @@ set -euo pipefail
 
 tested=$1 zip=$2 setup=$3
 work=$(mktemp -d)
-program_pid=
+# shellcheck source=tests/packaging/installed_program.sh
+source "$(dirname "${BASH_SOURCE[0]}")/installed_program.sh"
 cleanup() {
-    if [[ -n "$program_pid" ]]; then kill "$program_pid" 2> /dev/null || true; fi
+    stop_installed_program
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -50,17 +51,7 @@ done
 wine reg query "$uninstall_key" /v UninstallString > /dev/null || fail "no entry among the installed programs"
 
 # The installed program starts, as the shortcuts start it, in settings mode.
-wine "$programs/milte-post.exe" &
-program_pid=$!
-for _ in $(seq 200); do
-    [[ -n "$(xdotool search --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null)" ]] && break
-    sleep 0.05
-done
-[[ -n "$(xdotool search --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null)" ]] ||
-    fail "the installed program shows no window"
-kill "$program_pid"
-wait "$program_pid" 2> /dev/null || true
-program_pid=
+installed_program_shows_its_window wine "$programs/milte-post.exe" || fail "the installed program shows no window"
 
 # Uninstall silently: the uninstaller runs from a copy of itself and returns at once.
 wine "$programs/uninstall.exe" /S
