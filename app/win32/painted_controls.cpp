@@ -31,6 +31,9 @@ LRESULT CALLBACK ShapeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+// The button's font, as WM_SETFONT gave it.
+constexpr wchar_t FontProperty[] = L"MiltePostFont";
+
 // Per-button state in the window's user data: under the mouse, and held down there.
 constexpr LONG_PTR Hot = 1;
 constexpr LONG_PTR Pressed = 2;
@@ -62,7 +65,7 @@ void PaintLinkButton(HWND window) {
 
     wchar_t text[64] = {};
     ::GetWindowTextW(window, text, 64);
-    HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetPropW(window, L"MiltePostFont")));
+    HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetPropW(window, FontProperty)));
     ::SetTextColor(dc, Grey);
     ::SetBkMode(dc, TRANSPARENT);
     if (state & Pressed) ::OffsetRect(&client, 1, 1);
@@ -74,11 +77,11 @@ void PaintLinkButton(HWND window) {
 LRESULT CALLBACK LinkButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETFONT:
-        ::SetPropW(window, L"MiltePostFont", reinterpret_cast<HANDLE>(wParam));
+        ::SetPropW(window, FontProperty, reinterpret_cast<HANDLE>(wParam));
         if (LOWORD(lParam)) ::InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(::GetPropW(window, L"MiltePostFont"));
+        return reinterpret_cast<LRESULT>(::GetPropW(window, FontProperty));
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
     case WM_MOUSEMOVE: {
@@ -115,7 +118,7 @@ LRESULT CALLBACK LinkButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PaintLinkButton(window);
         return 0;
     case WM_DESTROY:
-        ::RemovePropW(window, L"MiltePostFont");
+        ::RemovePropW(window, FontProperty);
         return 0;
     default:
         return ::DefWindowProcW(window, message, wParam, lParam);
