@@ -7,7 +7,7 @@
 #include "app/dropped_file_check.h"
 #include "app/win32/win32_main_form1.h"  // first of the Win32 headers: it includes <windows.h> last
 #include "app/win32/message_box.h"
-#include "app/win32/win32_text.h"
+#include "platform/win32/wide_text.h"
 
 #include <shellapi.h>
 
@@ -17,7 +17,7 @@ namespace {
 std::string Argument1() {
     int count = 0;
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::string argument1 = (arguments != nullptr && count > 1) ? app::win32::Utf8FromWide(arguments[1]) : "";
+    std::string argument1 = (arguments != nullptr && count > 1) ? platform::win32::Utf8FromWide(arguments[1]) : "";
     ::LocalFree(arguments);
     return argument1;
 }

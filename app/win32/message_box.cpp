@@ -1,10 +1,13 @@
 #include "app/win32/message_box.h"
 
 #include "app/dialog_texts.h"
-#include "app/win32/win32_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace app::win32 {
 namespace {
+
+using platform::win32::Utf8FromWide;
+using platform::win32::WideFromCp932;
 
 // One line on the standard error handle for every box shown, so a send, which has no window of
 // its own, leaves a trace of what the user was told. Written as bytes: the runtime's text mode

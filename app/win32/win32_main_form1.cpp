@@ -11,10 +11,14 @@
 #include "app/dialog_texts.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
-#include "app/win32/win32_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace app::win32 {
 namespace {
+
+using platform::win32::Cp932FromWide;
+using platform::win32::Cp932FromWideReplacing;
+using platform::win32::WideFromCp932;
 
 constexpr wchar_t MainFormClass[] = L"MiltePostMainForm1";
 constexpr int ClientWidth = 318;
@@ -306,8 +310,8 @@ void Win32MainForm1::RunHandler(const std::function<void()>& handler) {
     }
 }
 
-std::string Win32MainForm1::Edit1Text() const { return Cp932FromWideLossy(WindowText(Control(IdEdit1))); }
-std::string Win32MainForm1::Edit2Text() const { return Cp932FromWideLossy(WindowText(Control(IdEdit2))); }
+std::string Win32MainForm1::Edit1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit1))); }
+std::string Win32MainForm1::Edit2Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit2))); }
 
 // An edit control reports every WM_SETTEXT as a change; the view's rule is a change of text only.
 void Win32MainForm1::SetEdit1Text(const std::string& cp932Text) {
@@ -329,7 +333,7 @@ void Win32MainForm1::SetComboBox1ItemIndex(int index) {
     ::SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
 }
 
-std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideLossy(WindowText(Control(IdComboBox1))); }
+std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdComboBox1))); }
 
 void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(IdButton1), enabled); }
 
@@ -346,7 +350,7 @@ std::string Win32MainForm1::ExecutablePath() const {
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
-            return Cp932FromWideLossy(path);
+            return Cp932FromWideReplacing(path);
         }
         path.resize(path.size() * 2);
     }
