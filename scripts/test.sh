@@ -40,3 +40,6 @@ export QT_QPA_PLATFORM=offscreen
 
 # A hung test fails after two minutes instead of holding the run up.
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 "$@"
+
+# The Windows build's tests under Wine, against the same bed.
+scripts/test-windows.sh "$@"
