@@ -4,7 +4,7 @@
 #   windows: milte-post-<version>-windows.zip (the one .exe and a read-me) and
 #            milte-post-<version>-setup.exe (the NSIS installer)
 # Usage: scripts/package.sh [linux|windows|all]   (default all)
-# MILTE_BUILD_DIR and MILTE_WINDOWS_BUILD_DIR pick the build directories (build, build-win64);
+# MILTE_BUILD_DIR and MILTE_WIN_BUILD_DIR pick the build directories (build, build-win64);
 # the program is built there first when it is not up to date.
 set -euo pipefail
 
@@ -12,7 +12,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 WHAT=${1:-all}
 BUILD_DIR=${MILTE_BUILD_DIR:-build}
-WINDOWS_BUILD_DIR=${MILTE_WINDOWS_BUILD_DIR:-build-win64}
+WINDOWS_BUILD_DIR=${MILTE_WIN_BUILD_DIR:-build-win64}
 DIST_DIR=${MILTE_DIST_DIR:-dist}
 VERSION=$(sed -n 's/^project(MiltePost VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 mkdir -p "$DIST_DIR"

@@ -11,14 +11,14 @@
 # Run inside test.sh's test bed environment (it sources the bed's env file first):
 #   scripts/test-windows-app.sh
 # MILTE_BUILD_DIR (default build) holds the Linux build with the end-to-end harness,
-# MILTE_WINDOWS_BUILD_DIR (default build-win64) the Windows build. Screenshots of the window and of
+# MILTE_WIN_BUILD_DIR (default build-win64) the Windows build. Screenshots of the window and of
 # a message go to the Windows build's screenshots/ folder.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 BUILD_DIR=${MILTE_BUILD_DIR:-build}
-WINDOWS_BUILD_DIR=${MILTE_WINDOWS_BUILD_DIR:-build-win64}
+WINDOWS_BUILD_DIR=${MILTE_WIN_BUILD_DIR:-build-win64}
 
 if [[ -z "${MILTE_INSIDE_XVFB:-}" ]]; then
     [[ -f "$WINDOWS_BUILD_DIR/build.ninja" ]] ||

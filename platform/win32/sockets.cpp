@@ -290,7 +290,10 @@ int CloseSocket(Socket socket) {
 
 bool PeerHasClosed(Socket socket) {
     const Registration* registration = Find(socket);
-    return registration != nullptr && registration->peerClosed;
+    if (registration != nullptr && registration->peerClosed) return true;
+    // Winsock tells FD_CLOSE only once the data before it is read; a poll sees the close at once.
+    WSAPOLLFD entry{Native(socket), POLLRDNORM, 0};
+    return ::WSAPoll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask) {

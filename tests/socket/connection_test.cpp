@@ -42,11 +42,8 @@ struct FullListener : BoundLoopbackSocket {
     FullListener() {
         socket.listen(0);
         for (int i = 0; i < 3; ++i) {
-            asio::ip::tcp::socket& filler = fillers.emplace_back(io);
-            filler.open(asio::ip::tcp::v4());
-            filler.non_blocking(true);
-            asio::error_code pending;
-            filler.connect(socket.local_endpoint(), pending);
+            // Started at once; the handler would run only if io ran, which it never does.
+            fillers.emplace_back(io).async_connect(socket.local_endpoint(), [](const asio::error_code&) {});
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
