@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the test bed need (Debian 12, as root). Does nothing
 # when all of it is present already, so it is cheap to run before every test run.
+#   scripts/install-deps.sh [more packages...]
 set -euo pipefail
 
 PACKAGES=(
@@ -8,6 +9,7 @@ PACKAGES=(
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
+    "$@"
 )
 
 missing=()
