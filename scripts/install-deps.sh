@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the test bed need (Debian 12, as root). Does nothing
 # when all of it is present already, so it is cheap to run before every test run.
+#   scripts/install-deps.sh [more packages...]
 set -euo pipefail
 
 PACKAGES=(
@@ -10,6 +11,7 @@ PACKAGES=(
     procps iproute2
     # The downloads and their checks (scripts/test-windows.sh installs MinGW-w64 and Wine)
     locales nsis zip unzip dpkg-dev binutils
+    "$@"
 )
 
 missing=()

@@ -14,20 +14,8 @@ BUILD_DIR_32=${BUILD_DIR/win64/win32}
 [[ "$BUILD_DIR_32" != "$BUILD_DIR" ]] || BUILD_DIR_32=$BUILD_DIR-win32
 cd "$ROOT"
 
-PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 fonts-wine fonts-ipafont-gothic)
-missing=()
-for package in "${PACKAGES[@]}"; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2> /dev/null || true)
-    [[ "$status" == installed ]] || missing+=("$package")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-    echo "test-windows: installing ${missing[*]}" >&2
-    SUDO=()
-    [[ $EUID -eq 0 ]] || SUDO=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${SUDO[@]}" apt-get update
-    "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# The cross compilers, Wine, and fonts for the window's Japanese text.
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 fonts-wine
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DMILTE_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build "$BUILD_DIR"

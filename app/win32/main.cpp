@@ -3,24 +3,14 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/dropped_file_check.h"
 #include "app/win32/win32_main_form1.h"  // first of the Win32 headers: it includes <windows.h> last
 #include "app/win32/message_box.h"
-#include "platform/win32/wide_text.h"
-
-#include <shellapi.h>
+#include "platform/process.h"
 
 namespace {
-
-// Argument 1 as the shell passed it, in UTF-8; empty when there is none.
-std::string Argument1() {
-    int count = 0;
-    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::string argument1 = (arguments != nullptr && count > 1) ? platform::win32::Utf8FromWide(arguments[1]) : "";
-    ::LocalFree(arguments);
-    return argument1;
-}
 
 void RunMessageLoop(app::win32::Win32MainForm1& form) {
     MSG message;
@@ -35,8 +25,9 @@ void RunMessageLoop(app::win32::Win32MainForm1& form) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
-        const std::string argument1 = Argument1();
-        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromUtf8(argument1.c_str()));
+        const std::vector<std::string> arguments = platform::ProgramArguments(0, nullptr);  // the wide command line
+        const char* argument1 = arguments.size() > 1 ? arguments[1].c_str() : nullptr;
+        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromUtf8(argument1));
         MainForm1.Show();
         RunMessageLoop(MainForm1);
     } catch (const std::exception& failure) {

@@ -11,6 +11,8 @@
 #include "app/dialog_texts.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
+#include "platform/cp932.h"
+#include "platform/process.h"
 #include "platform/win32/wide_text.h"
 
 namespace app::win32 {
@@ -344,16 +346,6 @@ void Win32MainForm1::Close() {
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-std::string Win32MainForm1::ExecutablePath() const {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return Cp932FromWideReplacing(path);
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::string Win32MainForm1::ExecutablePath() const { return platform::Cp932(platform::ExecutablePath()); }
 
 }  // namespace app::win32

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/cp932.h"
 #include "platform/runtime.h"
@@ -24,24 +23,6 @@ FileStream::FileStream(const std::string& cp932Path, Mode mode) : path_(cp932Pat
         if (file_ == nullptr)
             throw EFCreateError(Cp932("ファイル ") + cp932Path + Cp932(" を作成できません"));
     }
-}
-
-FileStream::~FileStream() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
-std::size_t FileStream::Read(char* buffer, std::size_t count) {
-    std::size_t got = std::fread(buffer, 1, count, file_);
-    position_ += static_cast<std::int64_t>(got);
-    return got;
-}
-
-void FileStream::Write(const char* data, std::size_t count) {
-    if (count == 0) return;
-    std::size_t put = std::fwrite(data, 1, count, file_);
-    position_ += static_cast<std::int64_t>(put);
-    if (put != count || std::fflush(file_) != 0)
-        throw Exception("Stream write error on \"" + path_ + "\": " + std::strerror(errno));
 }
 
 std::int64_t FileStream::Size() const {

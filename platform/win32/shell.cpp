@@ -1,29 +1,12 @@
 #include "platform/shell.h"
 
-#include <utility>
-
+#include "platform/system_beep.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
-namespace {
 
-std::function<void()>& BellHook() {
-    static std::function<void()> bell;
-    return bell;
-}
-
-}  // namespace
-
-void SetBellHook(std::function<void()> bell) { BellHook() = std::move(bell); }
-
-void MessageBeep() {
-    if (BellHook()) {
-        BellHook()();
-        return;
-    }
-    ::MessageBeep(0);
-}
+void SystemBeep() { ::MessageBeep(0); }
 
 bool OpenUrl(const std::string& cp932Url) {
     const std::wstring url = win32::WideFromCp932(cp932Url);

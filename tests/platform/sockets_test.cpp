@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <vector>
 
 #include "tests/platform/loopback_pair.h"
@@ -49,6 +50,21 @@ TEST(Sockets, ConnectReadAndCloseArriveAsMessages) {
     pair.server = net::InvalidSocket;
     pair.AwaitEvent(net::FD_CLOSE);
     EXPECT_EQ(net::Receive(pair.client, buffer, sizeof buffer, false), 0);
+}
+
+TEST(Sockets, EventsQueuedForAClosedSocketAreDroppedAndNeverReachANewSocket) {
+    LoopbackPair pair;
+    net::Connect(pair.client, pair.address);
+    pair.AwaitEvent(net::FD_CONNECT);
+    pair.server = net::Accept(pair.listener, nullptr);
+    pair.events.clear();
+    ASSERT_EQ(net::Send(pair.server, "abc", 3), 3);
+    platform::WaitMessage(std::chrono::seconds(5));  // the read event is queued, not dispatched
+    net::CloseSocket(pair.client);
+    pair.client = net::CreateStreamSocket();  // systems hand out the freed handle again
+    net::AsyncSelect(pair.client, pair.window, 1125, 61);
+    platform::ProcessMessages();
+    EXPECT_TRUE(pair.events.empty());
 }
 
 TEST(Sockets, RefusedConnectIsReportedThroughTheConnectEvent) {
