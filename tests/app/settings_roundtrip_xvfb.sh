@@ -99,12 +99,23 @@ clear_store() {
     if [ -n "$windows" ]; then wine reg delete "$windows_key" /f > /dev/null; else rm "$values"; fi
 }
 
+# Wine reads the keyboard map when it starts and misses keys that xdotool maps while it types:
+# the name's characters get spare keys of their own beforehand, where xdotool finds them.
+map_characters_to_spare_keys() {
+    local spare keysym i=0
+    mapfile -t spare < <(xmodmap -pke | awk 'NF == 3 {print $2}')
+    while read -r keysym; do
+        xmodmap -e "keycode ${spare[i]} = $keysym"
+        i=$((i + 1))
+    done < <(python3 -c 'import sys; print("\n".join(sorted({"U%04X" % ord(c) for c in sys.argv[1] if ord(c) > 126})))' "$1")
+}
+if [ -n "$windows" ]; then map_characters_to_spare_keys "$name"; fi
+
 # First run: the fields start empty; type into them.
 start_program
 if [ -n "$windows" ]; then
-    # Wine takes a remapped key only from the second remapping on: one character to spare.
-    xdotool type "山"
-    xdotool key BackSpace
+    # Under Wine the first key of the window is lost when it is not ASCII: a plain one goes first.
+    xdotool key x BackSpace
 fi
 xdotool type --delay 80 "$name"
 xdotool key Tab
