@@ -1,4 +1,3 @@
-#include "tests/support/asio.h"
 #include "tests/support/script_server.h"
 
 #include <algorithm>
