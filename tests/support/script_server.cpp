@@ -321,6 +321,20 @@ ScriptServer& ScriptServer::Stall(Milliseconds duration) {
                [this, duration] { io_.Sleep(duration); });
 }
 
+ScriptServer& ScriptServer::Flood(std::string piece, std::size_t limit, Milliseconds pause) {
+    return Add("Flood", [this, piece = std::move(piece), limit, pause] {
+        try {
+            for (std::size_t sent = 0; sent < limit; sent += piece.size()) {
+                current().Send(piece);
+                flooded_ += piece.size();
+                if (pause.count() > 0) io_.Sleep(pause);
+            }
+        } catch (const ScriptError&) {
+            // The client hung up on the flood: that is what it is for.
+        }
+    });
+}
+
 ScriptServer& ScriptServer::Close() {
     return Add("Close", [this] { current().Close(); });
 }
