@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "app/file_name_parts.h"
 #include "platform/cp932.h"
@@ -20,26 +21,25 @@ constexpr std::array<std::string_view, 32> AcceptedExtensions = {
     ".JPEG", ".PCX", ".PDF",  ".PICT", ".PCT",  ".PNG",  ".PS",   ".PSD",  ".TIF",  ".TIFF",
 };
 
-bool IsExistingFile(const std::string& cp932Path) {
+bool IsExistingFile(const platform::FilePath& path) {
     std::error_code error;
-    // NativePath gives UTF-8; a path made from plain chars would take the system's code page.
-    const std::string native = platform::NativePath(cp932Path);
-    const std::u8string utf8(native.begin(), native.end());
-    auto status = std::filesystem::status(std::filesystem::path(utf8), error);
+    auto status = std::filesystem::status(path.Native(), error);
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-// Control characters would break the FTP command line and the notification URL.
-bool HasControlCharacter(std::string_view cp932Name) {
+// Control characters would break the FTP command line and the notification URL. A "\" outside
+// a double-byte character or a ":" cannot be in a Windows file name (elsewhere they can), and a
+// Windows server would read "..\x" or "c:x" in "STOR" or the notification as a path.
+bool IsSendableName(std::string_view cp932Name) {
     for (unsigned char byte : cp932Name)
-        if (byte < 0x20 || byte == 0x7F) return true;
-    return false;
+        if (byte < 0x20 || byte == 0x7F) return false;
+    return LastDelimiter("\\:", cp932Name) == std::string_view::npos;
 }
 
 // nullopt when the file cannot be opened for reading; then the size refuses nothing.
-std::optional<std::int64_t> FileSize(const std::string& cp932Path) {
+std::optional<std::int64_t> FileSize(const platform::FilePath& path) {
     try {
-        platform::FileStream file(cp932Path, platform::FileStream::Mode::Read);
+        platform::FileStream file(path, platform::FileStream::Mode::Read);
         return file.Size();
     } catch (const platform::Exception&) {
         return std::nullopt;
@@ -48,10 +48,11 @@ std::optional<std::int64_t> FileSize(const std::string& cp932Path) {
 
 }  // namespace
 
-DroppedFile DroppedFileFromUtf8(const char* utf8Path) {
-    if (utf8Path == nullptr || *utf8Path == '\0') return {};
-    if (auto cp932 = platform::Utf8ToCp932(utf8Path)) return {*cp932, true};
-    return {platform::Cp932(utf8Path), false};
+DroppedFile DroppedFileFromPath(platform::FilePath path) {
+    if (path.Empty()) return {};
+    auto cp932 = path.ToCp932();
+    std::string text = cp932 ? std::move(*cp932) : path.Cp932ForMessage();
+    return {std::move(path), std::move(text), cp932.has_value()};
 }
 
 bool IsAcceptedExtension(std::string_view extension) {
@@ -62,14 +63,14 @@ bool IsAcceptedExtension(std::string_view extension) {
 
 DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse) {
     if (destination.empty()) return DropCheck::Ignored;
-    // A name that cannot be written in CP932 or carries control characters cannot be sent.
+    // A name that cannot be written in CP932, or that the server would misread, cannot be sent.
     const std::string unsendableName = platform::Cp932("ファイル名かフォルダ名に送信できない文字が含まれています。");
     if (!file.fitsCp932) {
         refuse(unsendableName);
         return DropCheck::Refused;
     }
-    if (!IsExistingFile(file.cp932Path)) return DropCheck::Ignored;
-    if (HasControlCharacter(ExtractFileName(file.cp932Path))) {
+    if (!IsExistingFile(file.path)) return DropCheck::Ignored;
+    if (!IsSendableName(ExtractFileName(file.cp932Path))) {
         refuse(unsendableName);
         return DropCheck::Refused;
     }
@@ -81,7 +82,7 @@ DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destinati
         refused = true;
     }
     // The size is checked also after a refused extension, so both reasons are told.
-    auto size = FileSize(file.cp932Path);
+    auto size = FileSize(file.path);
     if (size && *size > MaxFileSize) {
         refuse(platform::Cp932("送信できるファイルは最大 5MB までです。"));
         refused = true;

@@ -7,17 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_path.h"
+
 namespace app {
 
-// Argument 1 of the command line.
+// Argument 1 of the command line. The file is opened by its own path; its CP932 text names it on
+// the wire and in messages (the two may name different files: see platform/file_path.h).
 struct DroppedFile {
-    std::string cp932Path;   // empty: there is no argument
-    bool fitsCp932 = true;   // false: the system's path has characters CP932 cannot write, and
-                             // cp932Path holds a stand-in that must not be used to open files
+    platform::FilePath path;  // empty: there is no argument
+    std::string cp932Path;
+    bool fitsCp932 = true;    // false: the path has characters CP932 cannot write, and cp932Path
+                              // holds a stand-in
 };
 
-// Argument 1 as the system gives it in UTF-8 (nullptr or "" when there is none).
-DroppedFile DroppedFileFromUtf8(const char* utf8Path);
+// Argument 1 as the system gives it (empty when there is none).
+DroppedFile DroppedFileFromPath(platform::FilePath path);
 
 enum class DropCheck { Ignored, Refused, Accepted };
 

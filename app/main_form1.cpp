@@ -14,7 +14,10 @@
 namespace app {
 
 TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1)
-    : view_(view), argument1_(std::move(argument1)), watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }) {
+    : view_(view),
+      argument1_(std::move(argument1)),
+      watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }),
+      notifyDeadline_(NotifyTimeLimit, [this] { StopWorkingComponents(); }) {
     CreateComponents();
     view_.SetComboBox1ItemIndex(0);
 }
@@ -44,6 +47,7 @@ void TMainForm1::CreateComponents() {
     NMHTTP1->InputFileMode = false;
     NMHTTP1->OutputFileMode = false;
     NMHTTP1->ProxyPort = 0;
+    NMHTTP1->MaxBodyLength = NotifyResponseLimit;
     WatchForProgress();
 }
 
@@ -65,7 +69,7 @@ void TMainForm1::WatchForProgress() {
 
 void TMainForm1::FormShow() {
     LoadSettings();
-    if (argument1_.cp932Path.empty()) return;  // settings mode: the window stays
+    if (argument1_.path.Empty()) return;  // settings mode: the window stays
     auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
     if (CheckDroppedFile(argument1_, view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
     view_.Close();
@@ -113,10 +117,10 @@ void TMainForm1::SendDroppedFile() {
     try {
         UploadAndNotify();
     } catch (const std::exception&) {
-        watchdog_.Stop();
+        StopWatching();
         BeepAndShowMessage(SendFailedMessage());
     }
-    watchdog_.Stop();
+    StopWatching();
 }
 
 // Upload, success message, notification. The FTP session is not ended by a command: the
@@ -136,14 +140,16 @@ void TMainForm1::UploadAndNotify() {
     NMFTP1->ChangeDir("./");
     ThrowIfStalled();
     const std::string fileName = ExtractFileName(argument1_.cp932Path);
-    NMFTP1->Upload(argument1_.cp932Path, fileName);  // NMFTP1Success shows the success message in here
+    NMFTP1->Upload(argument1_.path, fileName);  // NMFTP1Success shows the success message in here
 
     const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
     const std::string url =
         NotifyUrl(server.host + port, fileName, view_.Edit1Text(), view_.Edit2Text(), view_.ComboBox1Text());
     watchdog_.Start();
+    notifyDeadline_.Start();
     NMHTTP1->Post(url, "");
     ThrowIfStalled();
+    notifyDeadline_.Stop();
     // The client does not treat an error status as a failure, but then the script has not
     // taken the notification and no link will be mailed; no status line at all says as little.
     if (NMHTTP1->ReplyNumber < 100 || NMHTTP1->ReplyNumber >= 400) {
@@ -165,9 +171,15 @@ void TMainForm1::StopWorkingComponents() {
     NMHTTP1->Abort();  // ends a host lookup too
 }
 
+void TMainForm1::StopWatching() {
+    watchdog_.Stop();
+    notifyDeadline_.Stop();
+}
+
 // A cancel can land just after the operation it was meant for has finished its wait.
 void TMainForm1::ThrowIfStalled() const {
     if (watchdog_.Expired()) throw psock::EAbortError("Send stalled");
+    if (notifyDeadline_.Expired()) throw psock::EAbortError("Notification took too long");
 }
 
 void TMainForm1::BeepAndShowMessage(const std::string& cp932Text) {

@@ -6,6 +6,7 @@
 // on the program's icon), FormShow checks the file, sends it and closes the window again.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,10 @@ inline constexpr const char SettingsKey[] = "\\Software\\Varrowen\\iZDQ";
 
 // How long a send may go without progress before it fails: there is no window to cancel from.
 inline constexpr std::chrono::milliseconds SendStallLimit{30'000};
+// The notification script answers a few bytes at once. A server that keeps sending, or drips
+// its answer so slowly that it never stalls, fails the notification at these bounds.
+inline constexpr std::chrono::milliseconds NotifyTimeLimit{30'000};
+inline constexpr std::int64_t NotifyResponseLimit = 1024 * 1024;
 
 class TMainForm1 {
 public:
@@ -51,12 +56,14 @@ private:
     void WatchForProgress();
     void UploadAndNotify();
     void StopWorkingComponents();
+    void StopWatching();
     void ThrowIfStalled() const;
     void BeepAndShowMessage(const std::string& cp932Text);
 
     TMainForm1View& view_;
     DroppedFile argument1_;
     SendWatchdog watchdog_;
+    SendWatchdog notifyDeadline_;  // never fed: bounds the notification's whole time
 };
 
 }  // namespace app

@@ -20,19 +20,30 @@ std::string NotifyUrl(std::string_view hostAndPort, std::string_view fileName, s
     return url;
 }
 
+namespace {
+
+// Control bytes and DEL cannot stand raw in a request line; a space is refused by servers; "#"
+// would end the query, "%" start an escape, "&" the next parameter, and "+" be read as a space.
+bool ScriptWouldMisread(unsigned char byte) {
+    return byte <= ' ' || byte == 0x7F || byte == '#' || byte == '%' || byte == '&' || byte == '+';
+}
+
+}  // namespace
+
 std::string QueryValue(std::string_view cp932Value) {
-    // Byte by byte is safe: a CP932 trail byte is 0x40-0x7E or 0x80-0xFC, never one of these
-    // (0x20-0x2B), so no double-byte character is split or changed.
+    // Byte by byte is safe: a CP932 trail byte is 0x40-0x7E or 0x80-0xFC, never one of these,
+    // so no double-byte character is split or changed.
+    constexpr char hexDigits[] = "0123456789ABCDEF";
     std::string value;
     value.reserve(cp932Value.size());
-    for (char byte : cp932Value) {
-        switch (byte) {
-        case ' ': value += "%20"; break;  // servers refuse a request line with a raw space
-        case '#': value += "%23"; break;  // would end the query
-        case '%': value += "%25"; break;  // would start an escape
-        case '&': value += "%26"; break;  // would start the next parameter
-        case '+': value += "%2B"; break;  // would be read as a space
-        default: value += byte; break;
+    for (char ch : cp932Value) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ScriptWouldMisread(byte)) {
+            value += '%';
+            value += hexDigits[byte >> 4];
+            value += hexDigits[byte & 0x0F];
+        } else {
+            value += ch;
         }
     }
     return value;

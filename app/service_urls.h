@@ -12,8 +12,9 @@ namespace app {
 std::string NotifyUrl(std::string_view hostAndPort, std::string_view fileName, std::string_view userName,
                       std::string_view mailLocalPart, std::string_view mailDomain);
 
-// The value as it goes into the query: the bytes the script would read otherwise (space, "#",
-// "%", "&", "+") percent-encoded, every other byte, CP932 double-byte characters included, raw.
+// The value as it goes into the query: the bytes the script would read otherwise (control
+// bytes, space, DEL, "#", "%", "&", "+") percent-encoded, every other byte, CP932 double-byte
+// characters included, raw.
 std::string QueryValue(std::string_view cp932Value);
 
 // The program's file name without its extension ("milte-post" for ".../milte-post").

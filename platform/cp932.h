@@ -1,6 +1,6 @@
 #pragma once
 // Text inside the system is CP932 (Shift-JIS) bytes; the GUI and the file system speak UTF-8.
-// These are the only crossings.
+// These are the crossings, with FilePath's (platform/file_path.h) for file names.
 
 #include <optional>
 #include <string>
@@ -21,8 +21,5 @@ std::string Cp932ToUtf8(std::string_view cp932);
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // UTF-8 to CP932 for text that is known to fit (literals); characters that do not fit become '?'.
 std::string Cp932(std::string_view utf8);
-
-// A CP932 path as the file system names it (identity where the file system speaks CP932).
-std::string NativePath(std::string_view cp932Path);
 
 }  // namespace platform

@@ -1,9 +1,12 @@
 #pragma once
-// Byte streams over files, named by CP932 paths. Large files (over 4 GiB) work.
+// Byte streams over files, named by their own path or by a CP932 text. Large files (over 4 GiB)
+// work.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "platform/file_path.h"
 
 namespace platform {
 
@@ -11,7 +14,8 @@ class FileStream {
 public:
     enum class Mode { Read, Create };
     // Opens for reading (others may read too) or creates/truncates for writing.
-    // Throws EFOpenError or EFCreateError.
+    // Throws EFOpenError or EFCreateError, naming the file in CP932.
+    FileStream(const FilePath& path, Mode mode);
     FileStream(const std::string& cp932Path, Mode mode);
     ~FileStream();
     FileStream(const FileStream&) = delete;
@@ -24,7 +28,7 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
-    std::string path_;
+    std::string path_;  // CP932, for messages
     std::int64_t position_ = 0;
 };
 

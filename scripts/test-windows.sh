@@ -51,6 +51,7 @@ if [[ -z "${MILTE_TB_DIR:-}" ]]; then
     set +a
 fi
 
+mkdir -p "$WINEPREFIX"  # the server starts in the prefix; Wine fills an empty one
 wineserver -p
 wine cmd /c exit  # makes the prefix before the tests list themselves through Wine
 

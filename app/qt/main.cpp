@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     try {
         platform::qt::QtPlatformSetup platformSetup;
         app::qt::SetUpApplication();
-        app::qt::QtMainForm1 MainForm1(app::DroppedFileFromUtf8(argc > 1 ? argv[1] : nullptr));
+        app::qt::QtMainForm1 MainForm1(app::DroppedFileFromPath(platform::FilePath{argc > 1 ? argv[1] : ""}));
         QObject::connect(&MainForm1, &app::qt::QtMainForm1::Closed, &application, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         QTimer::singleShot(0, &MainForm1, &QWidget::show);

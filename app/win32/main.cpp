@@ -2,15 +2,26 @@
 // name and the destination.
 
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/dropped_file_check.h"
 #include "app/win32/win32_main_form1.h"  // first of the Win32 headers: it includes <windows.h> last
 #include "app/win32/message_box.h"
+#include "platform/file_path.h"
 #include "platform/process.h"
 
 namespace {
+
+// Argument 1 as the path of the dropped file. The platform gives it in UTF-8 and it is read as
+// such: a path made from plain chars would take the system's ANSI code page.
+platform::FilePath Argument1() {
+    const std::vector<std::string> arguments = platform::ProgramArguments(0, nullptr);  // the wide command line
+    if (arguments.size() < 2) return {};
+    const std::string& utf8 = arguments[1];
+    return platform::FilePath{std::filesystem::path(std::u8string(utf8.begin(), utf8.end()))};
+}
 
 void RunMessageLoop(app::win32::Win32MainForm1& form) {
     MSG message;
@@ -25,9 +36,7 @@ void RunMessageLoop(app::win32::Win32MainForm1& form) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
-        const std::vector<std::string> arguments = platform::ProgramArguments(0, nullptr);  // the wide command line
-        const char* argument1 = arguments.size() > 1 ? arguments[1].c_str() : nullptr;
-        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromUtf8(argument1));
+        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromPath(Argument1()));
         MainForm1.Show();
         RunMessageLoop(MainForm1);
     } catch (const std::exception& failure) {

@@ -250,13 +250,22 @@ void TNMFTP::Abort() {
 }
 
 void TNMFTP::Upload(const std::string& localFile, const std::string& remoteName) {
+    UploadFile(platform::FilePath::FromCp932(localFile), localFile, remoteName);
+}
+
+void TNMFTP::Upload(const platform::FilePath& localFile, const std::string& remoteName) {
+    UploadFile(localFile, localFile.Cp932ForMessage(), remoteName);
+}
+
+void TNMFTP::UploadFile(const platform::FilePath& localFile, const std::string& cp932LocalName,
+                        const std::string& remoteName) {
     // A negative reply already offered to OnFailure is not offered again on its way out.
     bool failureReported = false;
     try {
         Canceled = false;
         CheckConnection();
-        const std::string storeLine = "STOR " + (remoteName.empty() ? FileNamePart(localFile) : remoteName);
-        const std::string storeReport = "STOR " + (remoteName.empty() ? localFile : remoteName);
+        const std::string storeLine = "STOR " + (remoteName.empty() ? FileNamePart(cp932LocalName) : remoteName);
+        const std::string storeReport = "STOR " + (remoteName.empty() ? cp932LocalName : remoteName);
         CheckCommandLine(storeLine);
         bool succeeded = false;
         {
@@ -280,7 +289,7 @@ void TNMFTP::Upload(const std::string& localFile, const std::string& remoteName)
 }
 
 // Returns true when the server kept the file, false when OnFailure handled a refusal.
-bool TNMFTP::TransferFile(const std::string& localFile, const std::string& storeLine,
+bool TNMFTP::TransferFile(const platform::FilePath& localFile, const std::string& storeLine,
                           const std::string& storeReport, bool& failureReported) {
     DiscardWaitingInput();
     DataSocket = std::make_unique<psock::TPowersock>();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/socket/psock.h"
+#include "platform/file_path.h"
 
 namespace nmftp {
 
@@ -85,7 +86,10 @@ public:
     // Transfer commands.
     void Mode(int transferType);
     void ChangeDir(const std::string& directory);
+    // Stores the local file under remoteName (its own name when remoteName is empty). A file
+    // given by its own path is read from there whatever its CP932 name; remoteName is CP932.
     void Upload(const std::string& localFile, const std::string& remoteName);
+    void Upload(const platform::FilePath& localFile, const std::string& remoteName);
     void Abort() override;
 
 private:
@@ -98,7 +102,9 @@ private:
     void DiscardWaitingInput();
     void ReportNegativeReply(const std::string& reply, TCmdType code, bool unsupportedToo);
 
-    bool TransferFile(const std::string& localFile, const std::string& storeLine,
+    void UploadFile(const platform::FilePath& localFile, const std::string& cp932LocalName,
+                    const std::string& remoteName);
+    bool TransferFile(const platform::FilePath& localFile, const std::string& storeLine,
                       const std::string& storeReport, bool& failureReported);
     void ReportRefusedUpload(const std::string& reply, bool unsupportedToo, bool& failureReported);
     bool OpenPassiveDataConnection(bool& failureReported);

@@ -1,6 +1,7 @@
 #include "net/http/nmhttp.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -234,8 +235,14 @@ void TNMHTTP::ReceiveBody() {
     // The body runs until the server closes; a Content-Length line does not end it early.
     if (InputFileMode) {
         CaptureFile(Body);
-    } else {
+    } else if (MaxBodyLength <= 0) {
         CaptureString(Body, -1);
+    } else {
+        // One byte more tells a body that is too long.
+        CaptureString(Body, std::min(MaxBodyLength, std::numeric_limits<std::int64_t>::max() - 1) + 1);
+        if (static_cast<std::int64_t>(Body.size()) > MaxBodyLength) {
+            throw Exception("Response body longer than " + std::to_string(MaxBodyLength) + " bytes");
+        }
     }
 }
 
@@ -431,7 +438,12 @@ void TNMHTTP::ReadHeader() {
     } else {
         Header.clear();
     }
+    std::size_t headLength = 0;
     const auto keep = [&](const std::string& line) {
+        headLength += line.size();
+        if (headLength > MaxResponseHeadLength) {
+            throw Exception("Response header longer than " + std::to_string(MaxResponseHeadLength) + " bytes");
+        }
         if (headerFile) {
             headerFile->Write(line.data(), line.size());
         } else {

@@ -5,6 +5,7 @@
 // and follow a redirect by starting over with the new URL. All of it runs on the caller's thread;
 // events fire from inside the operation.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -54,6 +55,10 @@ public:
 // circles cannot keep it busy for ever.
 constexpr int MaxRedirects = 20;
 
+// The longest response head (status line and header lines) the client takes, as curl does: a
+// server that keeps sending header lines cannot swell the client without end.
+constexpr std::size_t MaxResponseHeadLength = 300 * 1024;
+
 class TNMHTTP : public psock::TPowersock {
 public:
     TNMHTTP();
@@ -65,6 +70,9 @@ public:
     THeaderInfo HeaderInfo;
     bool InputFileMode = false;   // the body goes to the file named by Body
     bool OutputFileMode = false;  // request data names a file; the header goes to the file named by Header
+    // In string mode, a body longer than this fails the request (0: no limit), for callers that
+    // expect a small answer and must not be flooded.
+    std::int64_t MaxBodyLength = 0;
     TNotifyEvent OnAboutToSend;   // may still change RequestHeader
     TResultEvent OnSuccess;
     TResultEvent OnFailure;

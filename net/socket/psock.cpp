@@ -583,7 +583,9 @@ std::string TPowersock::Transaction(const std::string& command) {
     return LastReply;
 }
 
-void TPowersock::SendFile(const std::string& fileName) {
+void TPowersock::SendFile(const std::string& fileName) { SendFile(platform::FilePath::FromCp932(fileName)); }
+
+void TPowersock::SendFile(const platform::FilePath& fileName) {
     ReportStatus(LevelTrace, "SendFile");
     platform::FileStream file(fileName, platform::FileStream::Mode::Read);
     const auto packetSent = [this](int sent) {
@@ -594,7 +596,7 @@ void TPowersock::SendFile(const std::string& fileName) {
         if (!Canceled) {
             const std::size_t got = file.Read(IOBuffer.data(), MaxPiece);
             if (got == 0 && file.Position() < file.Size())
-                throw Exception("Read error on file \"" + fileName + "\"");
+                throw Exception("Read error on file \"" + fileName.Cp932ForMessage() + "\"");
             SendAll(IOBuffer.data(), static_cast<int>(got), true, packetSent);
         }
     } while (file.Position() < file.Size() && !Canceled);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_path.h"
 #include "platform/message_queue.h"
 #include "platform/runtime.h"
 #include "platform/sockets.h"
@@ -116,7 +117,8 @@ public:
     void Writeln(const std::string& text);
     std::string Read(std::uint16_t count);
     std::string ReadLn();
-    void SendFile(const std::string& fileName);
+    void SendFile(const std::string& fileName);  // a file named by CP932 text
+    void SendFile(const platform::FilePath& fileName);
     void CaptureFile(const std::string& fileName);
     void CaptureString(std::string& text, std::int64_t size);
     void ClearInput();

@@ -56,6 +56,4 @@ std::string Cp932(std::string_view utf8) {
     return *Convert("CP932", "UTF-8", utf8, "?", 0);
 }
 
-std::string NativePath(std::string_view cp932Path) { return Cp932ToUtf8(cp932Path); }
-
 }  // namespace platform

@@ -8,22 +8,30 @@
 #include "platform/runtime.h"
 
 namespace platform {
+namespace {
 
-FileStream::FileStream(const std::string& cp932Path, Mode mode) : path_(cp932Path) {
-    const std::string native = NativePath(cp932Path);
-    if (mode == Mode::Read) {
+std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
+    std::FILE* file = nullptr;
+    if (mode == FileStream::Mode::Read) {
         struct stat info {};
         // A folder opens under fopen on Linux but is no file to read.
-        if (::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
-        else file_ = std::fopen(native.c_str(), "rb");
-        if (file_ == nullptr)
-            throw EFOpenError(Cp932("ファイル ") + cp932Path + Cp932(" は開けません"));
+        if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) errno = EISDIR;
+        else file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) throw EFOpenError(Cp932("ファイル ") + cp932Name + Cp932(" は開けません"));
     } else {
-        file_ = std::fopen(native.c_str(), "wb");
-        if (file_ == nullptr)
-            throw EFCreateError(Cp932("ファイル ") + cp932Path + Cp932(" を作成できません"));
+        file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr) throw EFCreateError(Cp932("ファイル ") + cp932Name + Cp932(" を作成できません"));
     }
+    return file;
 }
+
+}  // namespace
+
+FileStream::FileStream(const FilePath& path, Mode mode)
+    : file_(Open(path.Native(), mode, path.Cp932ForMessage())), path_(path.Cp932ForMessage()) {}
+
+FileStream::FileStream(const std::string& cp932Path, Mode mode)
+    : file_(Open(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
 
 std::int64_t FileStream::Size() const {
     struct stat info {};

@@ -16,7 +16,4 @@ std::string Cp932(std::string_view utf8) {
     return win32::Cp932FromWideReplacing(win32::WideFromUtf8(utf8).value_or(L"?"));
 }
 
-// The C++ library's narrow file names on Windows are UTF-8.
-std::string NativePath(std::string_view cp932Path) { return Cp932ToUtf8(cp932Path); }
-
 }  // namespace platform

@@ -2,26 +2,31 @@
 
 #include <io.h>
 
-
 #include "platform/cp932.h"
 #include "platform/runtime.h"
-#include "platform/win32/wide_text.h"
 
 namespace platform {
+namespace {
 
-FileStream::FileStream(const std::string& cp932Path, Mode mode) : path_(cp932Path) {
-    // Opened by the UTF-16 name, so that the name's characters do not depend on the ANSI code page.
-    const std::wstring native = win32::WideFromCp932(cp932Path);
-    if (mode == Mode::Read) {
-        file_ = ::_wfopen(native.c_str(), L"rb");
-        if (file_ == nullptr)
-            throw EFOpenError(Cp932("ファイル ") + cp932Path + Cp932(" は開けません"));
-    } else {
-        file_ = ::_wfopen(native.c_str(), L"wb");
-        if (file_ == nullptr)
-            throw EFCreateError(Cp932("ファイル ") + cp932Path + Cp932(" を作成できません"));
+// By the UTF-16 name, so that no character depends on the ANSI code page.
+std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
+    if (mode == FileStream::Mode::Read) {
+        std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+        if (file == nullptr) throw EFOpenError(Cp932("ファイル ") + cp932Name + Cp932(" は開けません"));
+        return file;
     }
+    std::FILE* file = ::_wfopen(path.c_str(), L"wb");
+    if (file == nullptr) throw EFCreateError(Cp932("ファイル ") + cp932Name + Cp932(" を作成できません"));
+    return file;
 }
+
+}  // namespace
+
+FileStream::FileStream(const FilePath& path, Mode mode)
+    : file_(Open(path.Native(), mode, path.Cp932ForMessage())), path_(path.Cp932ForMessage()) {}
+
+FileStream::FileStream(const std::string& cp932Path, Mode mode)
+    : file_(Open(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
 
 std::int64_t FileStream::Size() const {
     const std::int64_t size = ::_filelengthi64(::_fileno(file_));

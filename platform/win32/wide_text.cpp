@@ -18,11 +18,31 @@ std::optional<std::wstring> ToWide(UINT codePage, std::string_view bytes) {
     return wide;
 }
 
+// Six characters have a JIS form that Microsoft's CP932 table maps only from its full-width
+// twin (WAVE DASH 〜 from FULLWIDTH TILDE ～, and so on). They are written as the twin, to the
+// same bytes the Linux conversion gives them.
+std::wstring WithCp932Twins(std::wstring_view wide) {
+    std::wstring text(wide);
+    for (wchar_t& c : text) {
+        switch (c) {
+            case 0x301C: c = 0xFF5E; break;  // 〜 WAVE DASH
+            case 0x2016: c = 0x2225; break;  // ‖ DOUBLE VERTICAL LINE
+            case 0x2212: c = 0xFF0D; break;  // − MINUS SIGN
+            case 0x00A2: c = 0xFFE0; break;  // ¢
+            case 0x00A3: c = 0xFFE1; break;  // £
+            case 0x00AC: c = 0xFFE2; break;  // ¬
+            default: break;
+        }
+    }
+    return text;
+}
+
 // One WideCharToMultiByte call to CP932; usedDefault tells whether a character did not fit.
-std::string ToShiftJis(std::wstring_view wide, bool& usedDefault) {
+std::string ToShiftJis(std::wstring_view original, bool& usedDefault) {
     BOOL defaulted = FALSE;
     usedDefault = false;
-    if (wide.empty()) return {};
+    if (original.empty()) return {};
+    const std::wstring wide = WithCp932Twins(original);
     const int length = static_cast<int>(wide.size());
     const int size = ::WideCharToMultiByte(ShiftJis, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
                                            "?", &defaulted);

@@ -27,7 +27,7 @@ protected:
     }
     // Whatever is (or is not) at this name, as argument 1.
     DroppedFile Dropped(const std::string& utf8Name) const {
-        return app::DroppedFileFromUtf8((folder_.path() / utf8Name).c_str());
+        return app::DroppedFileFromPath(platform::FilePath(folder_.path() / utf8Name));
     }
 
     DropCheck Check(const DroppedFile& file, const std::string& destination = "user") {
@@ -85,14 +85,27 @@ TEST_F(DroppedFileCheck, JapaneseNamesKeepNameAndExtension) {
     EXPECT_EQ(Check(file), DropCheck::Accepted);
 }
 
+TEST_F(DroppedFileCheck, NamesThatComeBackFromCp932AsAnotherNameAreStillFound) {
+    // WAVE DASH, MINUS SIGN and DOUBLE VERTICAL LINE come back as their full-width cousins.
+    for (const char* name : {"写真〜1.jpg", "a−b.png", "‖.pdf"}) {
+        DroppedFile file = MakeFile(name, 100);
+        EXPECT_TRUE(file.fitsCp932) << name;
+        EXPECT_EQ(app::ExtractFileName(file.cp932Path), platform::Cp932(name));
+        EXPECT_EQ(Check(file), DropCheck::Accepted) << name;
+    }
+    EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(DroppedFileCheck, RefusesNamesThatCannotTravel) {
-    // A line feed would split the FTP command; an emoji has no CP932 form.
-    EXPECT_EQ(Check(MakeFile("two\nlines.jpg")), DropCheck::Refused);
+    // A line feed would split the FTP command; an emoji has no CP932 form; a Windows server
+    // would take "\\" and ":" for parts of a path.
+    for (const char* name : {"two\nlines.jpg", "tab\there.jpg", "del\x7F.jpg", "..\\..\\evil.jpg", "c:evil.jpg"})
+        EXPECT_EQ(Check(MakeFile(name)), DropCheck::Refused) << name;
     DroppedFile emoji = MakeFile("smile\xF0\x9F\x98\x80.jpg");
     EXPECT_FALSE(emoji.fitsCp932);
     EXPECT_EQ(Check(emoji), DropCheck::Refused);
     EXPECT_EQ(Check(emoji, ""), DropCheck::Ignored);
-    EXPECT_EQ(messages_, (std::vector<std::string>{Unsendable, Unsendable}));
+    EXPECT_EQ(messages_, std::vector<std::string>(6, Unsendable));
 }
 
 TEST(FileNameParts, SeparatorsInsideDoubleByteCharactersDoNotCount) {
@@ -103,8 +116,7 @@ TEST(FileNameParts, SeparatorsInsideDoubleByteCharactersDoNotCount) {
     EXPECT_EQ(app::ExtractFileName("/tmp/a.b/c.d.png"), "c.d.png");
     EXPECT_EQ(app::ExtractFileExt("/tmp/a.b/c.d.png"), ".png");
     EXPECT_EQ(app::ExtractFileExt("/tmp/a.b/c"), "");
-    EXPECT_EQ(app::DroppedFileFromUtf8(nullptr).cp932Path, "");
-    EXPECT_EQ(app::DroppedFileFromUtf8("").cp932Path, "");
+    EXPECT_EQ(app::DroppedFileFromPath(platform::FilePath()).cp932Path, "");
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ TEST_F(LinksAndSend, QtKeepsRunningWhileTheSendWaitsForTheServer) {
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(10);
-    QtMainForm1 window(app::DroppedFileFromUtf8(file.c_str()));
+    QtMainForm1 window(app::DroppedFileFromPath(platform::FilePath(file)));
     window.show();  // the send runs in here
 
     EXPECT_TRUE(ftp.Finish().empty());

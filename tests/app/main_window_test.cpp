@@ -308,7 +308,7 @@ TEST_F(MainWindow, TheMessageDialogCopiesItselfAndAnswersEnterAndEsc) {
 
 class SendModeWindow : public MainWindow {
 protected:
-    app::DroppedFile MakeFile(const std::string& name) { return app::DroppedFileFromUtf8(files_.Write(name, "data").c_str()); }
+    app::DroppedFile MakeFile(const std::string& name) { return app::DroppedFileFromPath(platform::FilePath(files_.Write(name, "data"))); }
     testsupport::TempDir files_;
 };
 

@@ -29,6 +29,7 @@ TEST(NotifyUrl, PutsThePartsInOrderWithCp932BytesRaw) {
 
 TEST(NotifyUrl, EncodesExactlyTheBytesAScriptWouldMisread) {
     EXPECT_EQ(app::QueryValue("a b#c%d&e+f"), "a%20b%23c%25d%26e%2Bf");
+    EXPECT_EQ(app::QueryValue(std::string("\t\x01\x1F\x7F\0", 5)), "%09%01%1F%7F%00");
     EXPECT_EQ(app::QueryValue("!\"$'()*,-./:;<=>?@[\\]^_`{|}~"), "!\"$'()*,-./:;<=>?@[\\]^_`{|}~");
     EXPECT_EQ(app::NotifyUrl("h", "a&b.jpg", "x y", "m+n", "d#"),
               "http://h/ftp.php?file=a%26b.jpg&name=x%20y&mail=m%2Bn@d%23");

@@ -119,14 +119,17 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
 }
 
 TEST_F(Send, JapaneseNamesGoOutAsRawCp932Bytes) {
-    const std::string name = testsupport::UniqueName("写真", ".jpg");
+    // "〜" (WAVE DASH) comes back from CP932 as "～" (FULLWIDTH TILDE): the file must still be
+    // read from its own name. The message shows the name the service got, so with "～".
+    const std::string name = testsupport::UniqueName("写真〜", ".jpg");
+    const std::string nameShown = platform::Cp932ToUtf8(platform::Cp932(name));
     const auto file = MakeFile(name, 20'000);
     LogTail requests(bed().nginx.requestLineLog);
 
     const RunResult result = ProgramRun({platform::Cp932("山田花子"), "hanako", 0}, Bed(), file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + CarrierDomain, name)));
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("hanako@" + CarrierDomain, nameShown)));
     EXPECT_TRUE(StoredUnchanged(name, file));
     ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
     EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + platform::Cp932(name) + "&name=" + platform::Cp932("山田花子") +
@@ -208,18 +211,24 @@ TEST_F(Send, ANotificationServerThatIsDownFollowsTheSuccessWithTheFailure) {
     EXPECT_TRUE(StoredUnchanged(name, file));  // nothing is undone
 }
 
-TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
-    const std::string name = testsupport::UniqueName("photo", ".jpg");
-    const auto file = MakeFile(name, 5000);
-    testsupport::ScriptServer http;
-    http.Accept()
+// A scripted notification script that takes the request for name and answers with response;
+// the test adds the rest of the answer.
+testsupport::ScriptServer& TakeNotification(testsupport::ScriptServer& http, const std::string& name,
+                                            const std::string& response) {
+    return http.Accept()
         .ExpectLine("POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + CarrierDomain + " HTTP/1.0")
         .Run([](testsupport::Connection& connection) {
             while (!connection.ReadLine().empty()) {
             }
         })
-        .Send("HTTP/1.0 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n")
-        .Close();
+        .Send(response);
+}
+
+TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
+    const std::string name = testsupport::UniqueName("photo", ".jpg");
+    const auto file = MakeFile(name, 5000);
+    testsupport::ScriptServer http;
+    TakeNotification(http, name, "HTTP/1.0 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n").Close();
     http.Start();
 
     const RunResult result = ProgramRun({"Taro", "taro", 0}, {bed().vsftpd.port, http.port()}, file).Finish();
@@ -227,6 +236,22 @@ TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(http.Finish(), IsEmpty());
     EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+}
+
+TEST_F(Send, ANotificationAnswerThatNeverEndsIsAFailure) {
+    const std::string name = testsupport::UniqueName("photo", ".jpg");
+    const auto file = MakeFile(name, 5000);
+    const std::size_t floodLimit = 256 << 20;
+    testsupport::ScriptServer http;
+    TakeNotification(http, name, "HTTP/1.0 200 OK\r\n\r\n").Flood(std::string(16384, 'b'), floodLimit).Close();
+    http.Start();
+
+    const RunResult result = ProgramRun({"Taro", "taro", 0}, {bed().vsftpd.port, http.port()}, file).Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(http.Finish(), IsEmpty());
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+    EXPECT_LT(http.flooded(), floodLimit);  // the program hung up, rather than taking it all
 }
 
 }  // namespace

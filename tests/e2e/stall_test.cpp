@@ -1,5 +1,6 @@
 // Servers that stop answering or stop reading: the send gives up after its 30 s without progress
-// and tells the user, instead of waiting invisibly for ever. The four cases wait side by side.
+// and tells the user, instead of waiting invisibly for ever; a notification answer dripped too
+// slowly to end meets the notification's own 30 s. The five cases wait side by side.
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <future>
 #include <memory>
+#include <utility>
 
 #include "tests/e2e/program_run.h"
 #include "tests/e2e/scripted_ftp.h"
@@ -103,11 +105,16 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
         .Run([data](Connection&) { data->DrainAndClose(); });
     stuck.Start();
 
-    // A notification script that never answers; the upload goes to vsftpd.
+    // A notification script that never answers, and one that drips its answer a byte at a time,
+    // too often to stall; the uploads go to vsftpd.
     const std::string unheardName = testsupport::UniqueName("unheard", ".jpg");
     ScriptServer script(ServerPatience);
     script.Accept().ExpectLine().WaitForPeerClose();
     script.Start();
+    const std::string drippedName = testsupport::UniqueName("dripped", ".jpg");
+    ScriptServer drip(ServerPatience);
+    drip.Accept().ExpectLine().Send("HTTP/1.0 200 OK\r\n\r\n").Flood("x", 40, 2s).Close();
+    drip.Start();
 
     const e2e::Settings settings{"Taro", "taro", 0};
     const std::uint16_t nginx = bed().nginx.port;
@@ -115,11 +122,13 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
     ProgramRun quietRun(settings, {quiet.port(), nginx}, makeFile(quietName, 1000));
     ProgramRun stuckRun(settings, {stuck.port(), nginx}, makeFile(stuckName, stuckSize));
     ProgramRun unheardRun(settings, {bed().vsftpd.port, script.port()}, makeFile(unheardName, 1000));
+    ProgramRun drippedRun(settings, {bed().vsftpd.port, drip.port()}, makeFile(drippedName, 1000));
     const auto finish = [](ProgramRun& run) { return std::async(std::launch::async, [&run] { return run.Finish({}, 90s); }); };
     auto silentResult = finish(silentRun);
     auto quietResult = finish(quietRun);
     auto stuckResult = finish(stuckRun);
     auto unheardResult = finish(unheardRun);
+    auto drippedResult = finish(drippedRun);
 
     for (auto* future : {&silentResult, &quietResult, &stuckResult}) {
         const RunResult result = future->get();
@@ -127,13 +136,16 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
         EXPECT_EQ(result.dialogs.size(), 1u);
         EXPECT_TRUE(FailureAfterTheBound(result, result.started)) << result.errorOutput;
     }
-    const RunResult unheard = unheardResult.get();
-    ASSERT_TRUE(unheard.ended) << unheard.errorOutput;
-    ASSERT_EQ(unheard.dialogs.size(), 2u);
-    EXPECT_EQ(unheard.dialogs[0].text, e2e::SuccessText("taro@" + e2e::CarrierDomain, unheardName));
-    EXPECT_TRUE(FailureAfterTheBound(unheard, unheard.dialogs[0].shown));  // counted from the dismissal
+    for (auto [future, name] : {std::pair{&unheardResult, unheardName}, std::pair{&drippedResult, drippedName}}) {
+        const RunResult result = future->get();
+        ASSERT_TRUE(result.ended) << result.errorOutput;
+        ASSERT_EQ(result.dialogs.size(), 2u);
+        EXPECT_EQ(result.dialogs[0].text, e2e::SuccessText("taro@" + e2e::CarrierDomain, name));
+        EXPECT_TRUE(FailureAfterTheBound(result, result.dialogs[0].shown));  // counted from the dismissal
+    }
 
-    for (ScriptServer* server : {&silent, &quiet, &stuck, &script}) EXPECT_THAT(server->Finish(), testing::IsEmpty());
+    for (ScriptServer* server : {&silent, &quiet, &stuck, &script, &drip}) EXPECT_THAT(server->Finish(), testing::IsEmpty());
+    EXPECT_LT(drip.flooded(), 40u);  // the program hung up before the answer was over
     // The client was held in the middle of the data, not waiting for a reply after it.
     EXPECT_GE(data->received.load(), 0);
     EXPECT_LT(data->received.load(), static_cast<long long>(stuckSize));

@@ -143,6 +143,37 @@ TEST_F(HttpExchange, BodyRunsToTheCloseWhateverContentLengthSays) {
     EXPECT_EQ(http.Body, std::string(20, 'b'));
 }
 
+// A server that never ends its answer: a flood of 64 MiB, far beyond any limit of the client.
+constexpr std::size_t FloodLimit = 64 << 20;
+
+TEST_F(HttpExchange, AHeadThatNeverEndsIsRefusedAtItsLimit) {
+    ReadHead(server.Accept()).SendLine("HTTP/1.0 200 OK").Flood("X-More: " + std::string(990, 'h') + "\r\n", FloodLimit)
+        .Close();
+    server.Start();
+    EXPECT_EQ(MessageOfThrown<platform::Exception>([&] { http.Get(Url("/")); }),
+              "Response header longer than 307200 bytes");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_LT(server.flooded(), FloodLimit);
+    EXPECT_LE(http.Header.size(), nmhttp::MaxResponseHeadLength);
+    EXPECT_FALSE(http.Connected);
+    EXPECT_THAT(events, IsEmpty());
+}
+
+TEST_F(HttpExchange, ABodyBeyondMaxBodyLengthFailsAndOneWithinItPasses) {
+    Respond("HTTP/1.0 200 OK\r\n\r\n" + std::string(1000, 'b'));
+    ReadHead(server.Accept()).Send("HTTP/1.0 200 OK\r\n\r\n").Flood(std::string(16384, 'b'), FloodLimit).Close();
+    server.Start();
+    http.MaxBodyLength = 1000;
+    http.Get(Url("/exact"));
+    EXPECT_EQ(http.Body, std::string(1000, 'b'));
+    EXPECT_EQ(MessageOfThrown<platform::Exception>([&] { http.Get(Url("/endless")); }),
+              "Response body longer than 1000 bytes");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_LT(server.flooded(), FloodLimit);
+    EXPECT_FALSE(http.Connected);
+    EXPECT_THAT(events, ElementsAre("success 0"));
+}
+
 TEST_F(HttpExchange, RedirectToAnotherHostCarriesTheCookieAndStaysAPost) {
     ScriptServer second;
     ReadHead(second.Accept()).Run([](Connection& c) { c.ReadExactly(5); }).Send("HTTP/1.0 200 OK\r\n\r\ndone").Close();

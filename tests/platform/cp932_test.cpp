@@ -51,4 +51,23 @@ TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(FileStream, OpensAFileByItsOwnPathAndNamesItInCp932) {
+    const auto dir = std::filesystem::temp_directory_path() / "milte-file-path-test";
+    std::filesystem::create_directories(dir);
+    const platform::FilePath wave(dir / u8"写真〜1.jpg");  // WAVE DASH: no round trip through glibc's CP932
+    std::ofstream(wave.Native()) << "wave";
+    EXPECT_EQ(wave.ToCp932(), platform::Cp932((dir / u8"写真〜1.jpg").string()));
+    EXPECT_EQ(platform::FileStream(wave, platform::FileStream::Mode::Read).Size(), 4);
+
+    const platform::FilePath emoji(dir / u8"a😀.jpg");
+    EXPECT_EQ(emoji.ToCp932(), std::nullopt);
+    try {
+        platform::FileStream missing(emoji, platform::FileStream::Mode::Read);
+        FAIL() << "a missing file opened";
+    } catch (const platform::EFOpenError& error) {
+        EXPECT_EQ(error.Message(), platform::Cp932("ファイル " + (dir / u8"a?.jpg").string() + " は開けません"));
+    }
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -1,4 +1,3 @@
-#include "tests/support/asio.h"
 #include "tests/support/script_server.h"
 
 #include <algorithm>
@@ -320,6 +319,20 @@ ScriptServer& ScriptServer::ReadAll() {
 ScriptServer& ScriptServer::Stall(Milliseconds duration) {
     return Add("Stall(" + std::to_string(duration.count()) + " ms)",
                [this, duration] { io_.Sleep(duration); });
+}
+
+ScriptServer& ScriptServer::Flood(std::string piece, std::size_t limit, Milliseconds pause) {
+    return Add("Flood", [this, piece = std::move(piece), limit, pause] {
+        try {
+            for (std::size_t sent = 0; sent < limit; sent += piece.size()) {
+                current().Send(piece);
+                flooded_ += piece.size();
+                if (pause.count() > 0) io_.Sleep(pause);
+            }
+        } catch (const ScriptError&) {
+            // The client hung up on the flood: that is what it is for.
+        }
+    });
 }
 
 ScriptServer& ScriptServer::Close() {

@@ -159,6 +159,9 @@ public:
     ScriptServer& ExpectLine(std::string expected);  // ... and fails unless it is expected
     ScriptServer& ReadAll();                         // reads until the peer's graceful close
     ScriptServer& Stall(Milliseconds duration);      // does nothing for a while
+    // Sends piece again and again until the client stops taking it (hangs up) or limit bytes
+    // have gone out, as a server that never ends its answer; with a pause, one drip at a time.
+    ScriptServer& Flood(std::string piece, std::size_t limit, Milliseconds pause = Milliseconds{0});
     ScriptServer& Close();                           // graceful close (FIN)
     ScriptServer& Reset();                           // abortive close (RST)
     ScriptServer& WaitForPeerClose();                // reads until the peer closes or resets
@@ -172,6 +175,7 @@ public:
     std::vector<std::string> errors() const;
     std::string received() const;
     std::vector<std::string> lines() const;
+    std::size_t flooded() const { return flooded_; }  // the bytes the Flood steps sent
 
 private:
     struct Step {
@@ -193,6 +197,7 @@ private:
     std::vector<Step> steps_;
     Transcript transcript_;
     std::vector<std::string> errors_;  // under transcript_.mutex
+    std::atomic<std::size_t> flooded_{0};
     std::thread thread_;
     std::mutex doneMutex_;
     std::condition_variable doneSignal_;
