@@ -2,6 +2,7 @@
 # Installs what the build, the tests and the test bed need (Debian 12, as root), clang-16 with the
 # sanitizer and libFuzzer runtimes and the symbolizer included. Does nothing when all of it is
 # present already, so it is cheap to run before every test run.
+#   scripts/install-deps.sh [more packages...]
 set -euo pipefail
 
 PACKAGES=(
@@ -10,6 +11,9 @@ PACKAGES=(
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
+    # The downloads and their checks, keys for Wine (scripts/test-windows.sh installs MinGW-w64, Wine)
+    locales nsis zip unzip dpkg-dev binutils x11-xserver-utils
+    "$@"
 )
 
 missing=()

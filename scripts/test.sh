@@ -2,6 +2,8 @@
 # Builds everything and runs every test, stage by stage, against one fresh test bed of real
 # servers:
 #   suite   the whole suite (gcc)
+#   windows the Windows builds (64- and 32-bit), their tests under Wine, the Windows program's
+#           end-to-end runs and the downloads of both systems (scripts/test-windows*.sh)
 #   asan    the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (clang)
 #   tsan    the platform and socket tests under ThreadSanitizer (clang)
 #   fuzz    every fuzz target on its seed corpus and a few seconds beyond (clang, libFuzzer)
@@ -134,6 +136,13 @@ stage_fuzz() {
     done
 }
 
+# The Windows build's tests under Wine against the same bed; with no ctest arguments, the
+# Windows program under Wine and the downloads of both systems as well.
+stage_windows() {
+    scripts/test-windows.sh "${CTEST_ARGS[@]}"
+    if [[ ${#CTEST_ARGS[@]} -eq 0 ]]; then scripts/test-windows-app.sh; fi
+}
+
 # ---- The run -----------------------------------------------------------------------------------
 
 TIMINGS=()
@@ -157,7 +166,7 @@ if [[ -n ${MILTE_STAGES:-} ]]; then
 elif [[ $QUICK == 1 ]]; then
     STAGES=(suite)
 else
-    STAGES=(suite asan tsan fuzz)
+    STAGES=(suite windows asan tsan fuzz)
 fi
 for stage in "${STAGES[@]}"; do
     run_stage "$stage"

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/cp932.h"
 #include "platform/runtime.h"
@@ -33,25 +32,6 @@ FileStream::FileStream(const FilePath& path, Mode mode)
 
 FileStream::FileStream(const std::string& cp932Path, Mode mode)
     : file_(Open(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
-
-FileStream::~FileStream() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
-std::size_t FileStream::Read(char* buffer, std::size_t count) {
-    std::size_t got = std::fread(buffer, 1, count, file_);
-    position_ += static_cast<std::int64_t>(got);
-    return got;
-}
-
-void FileStream::Write(const char* data, std::size_t count) {
-    if (count == 0) return;
-    std::size_t put = std::fwrite(data, 1, count, file_);
-    position_ += static_cast<std::int64_t>(put);
-    // No flush per piece: the stream's buffer goes out when full and at the close.
-    if (put != count)
-        throw Exception("Stream write error on \"" + path_ + "\": " + std::strerror(errno));
-}
 
 std::int64_t FileStream::Size() const {
     struct stat info {};

@@ -5,27 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/cp932.h"
+#include "platform/system_beep.h"
 
 namespace platform {
-namespace {
 
-std::function<void()>& BellHook() {
-    static std::function<void()> bell;
-    return bell;
-}
-
-}  // namespace
-
-void SetBellHook(std::function<void()> bell) { BellHook() = std::move(bell); }
-
-void MessageBeep() {
-    if (BellHook()) {
-        BellHook()();
-        return;
-    }
+void SystemBeep() {
     // Without a toolkit, the terminal's bell is the only one there is.
     if (::isatty(STDERR_FILENO)) (void)!::write(STDERR_FILENO, "\a", 1);
 }

@@ -28,17 +28,19 @@ TEST(Cp932, CharactersWithoutACp932FormAreRefusedOrReplaced) {
 TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
     const auto dir = std::filesystem::temp_directory_path() / "milte-file-stream-test";
     std::filesystem::create_directories(dir);
-    const std::string name = platform::Cp932((dir / "写真.jpg").string());
+    const std::string name = platform::Cp932((dir / u8"写真.jpg").string());
     {
         platform::FileStream out(name, platform::FileStream::Mode::Create);
         out.Write("hello", 5);
     }
-    platform::FileStream in(name, platform::FileStream::Mode::Read);
-    char buffer[8];
-    EXPECT_EQ(in.Size(), 5);
-    EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
-    EXPECT_EQ(in.Position(), 5);
-    EXPECT_TRUE(std::filesystem::exists(dir / "写真.jpg"));
+    {
+        platform::FileStream in(name, platform::FileStream::Mode::Read);
+        char buffer[8];
+        EXPECT_EQ(in.Size(), 5);
+        EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
+        EXPECT_EQ(in.Position(), 5);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / u8"写真.jpg"));
     try {
         platform::FileStream folder(platform::Cp932(dir.string()), platform::FileStream::Mode::Read);
         FAIL() << "a folder opened as a file";
@@ -52,18 +54,18 @@ TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
 TEST(FileStream, OpensAFileByItsOwnPathAndNamesItInCp932) {
     const auto dir = std::filesystem::temp_directory_path() / "milte-file-path-test";
     std::filesystem::create_directories(dir);
-    const platform::FilePath wave(dir / "写真〜1.jpg");  // WAVE DASH: no round trip through glibc's CP932
+    const platform::FilePath wave(dir / u8"写真〜1.jpg");  // WAVE DASH: no round trip through glibc's CP932
     std::ofstream(wave.Native()) << "wave";
-    EXPECT_EQ(wave.ToCp932(), platform::Cp932((dir / "写真〜1.jpg").string()));
+    EXPECT_EQ(wave.ToCp932(), platform::Cp932((dir / u8"写真〜1.jpg").string()));
     EXPECT_EQ(platform::FileStream(wave, platform::FileStream::Mode::Read).Size(), 4);
 
-    const platform::FilePath emoji(dir / "a😀.jpg");
+    const platform::FilePath emoji(dir / u8"a😀.jpg");
     EXPECT_EQ(emoji.ToCp932(), std::nullopt);
     try {
         platform::FileStream missing(emoji, platform::FileStream::Mode::Read);
         FAIL() << "a missing file opened";
     } catch (const platform::EFOpenError& error) {
-        EXPECT_EQ(error.Message(), platform::Cp932("ファイル " + (dir / "a?.jpg").string() + " は開けません"));
+        EXPECT_EQ(error.Message(), platform::Cp932("ファイル " + (dir / u8"a?.jpg").string() + " は開けません"));
     }
     std::filesystem::remove_all(dir);
 }

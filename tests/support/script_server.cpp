@@ -5,9 +5,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include <asio/connect.hpp>
-#include <asio/write.hpp>
-
 namespace testsupport {
 
 namespace {
