@@ -3,10 +3,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_open.h"
 #include "platform/runtime.h"
 
 // What every system's file stream shares; opening and the size are the system's.
 namespace platform {
+
+FileStream::FileStream(const FilePath& path, Mode mode)
+    : file_(OpenFile(path.Native(), mode, path.Cp932ForMessage())), path_(path.Cp932ForMessage()) {}
+
+FileStream::FileStream(const std::string& cp932Path, Mode mode)
+    : file_(OpenFile(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
 
 FileStream::~FileStream() {
     if (file_ != nullptr) std::fclose(file_);

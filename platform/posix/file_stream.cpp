@@ -1,4 +1,5 @@
 #include "platform/file_stream.h"
+#include "platform/file_open.h"
 
 #include <sys/stat.h>
 
@@ -8,9 +9,8 @@
 #include "platform/runtime.h"
 
 namespace platform {
-namespace {
 
-std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
+std::FILE* OpenFile(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
     std::FILE* file = nullptr;
     if (mode == FileStream::Mode::Read) {
         struct stat info {};
@@ -24,14 +24,6 @@ std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const 
     }
     return file;
 }
-
-}  // namespace
-
-FileStream::FileStream(const FilePath& path, Mode mode)
-    : file_(Open(path.Native(), mode, path.Cp932ForMessage())), path_(path.Cp932ForMessage()) {}
-
-FileStream::FileStream(const std::string& cp932Path, Mode mode)
-    : file_(Open(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
 
 std::int64_t FileStream::Size() const {
     struct stat info {};

@@ -1,4 +1,5 @@
 #include "platform/file_stream.h"
+#include "platform/file_open.h"
 
 #include <io.h>
 
@@ -6,10 +7,9 @@
 #include "platform/runtime.h"
 
 namespace platform {
-namespace {
 
 // By the UTF-16 name, so that no character depends on the ANSI code page.
-std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
+std::FILE* OpenFile(const std::filesystem::path& path, FileStream::Mode mode, const std::string& cp932Name) {
     if (mode == FileStream::Mode::Read) {
         std::FILE* file = ::_wfopen(path.c_str(), L"rb");
         if (file == nullptr) throw EFOpenError(Cp932("ファイル ") + cp932Name + Cp932(" は開けません"));
@@ -19,14 +19,6 @@ std::FILE* Open(const std::filesystem::path& path, FileStream::Mode mode, const 
     if (file == nullptr) throw EFCreateError(Cp932("ファイル ") + cp932Name + Cp932(" を作成できません"));
     return file;
 }
-
-}  // namespace
-
-FileStream::FileStream(const FilePath& path, Mode mode)
-    : file_(Open(path.Native(), mode, path.Cp932ForMessage())), path_(path.Cp932ForMessage()) {}
-
-FileStream::FileStream(const std::string& cp932Path, Mode mode)
-    : file_(Open(FilePath::FromCp932(cp932Path).Native(), mode, cp932Path)), path_(cp932Path) {}
 
 std::int64_t FileStream::Size() const {
     std::fflush(file_);  // what a writer has buffered counts
