@@ -36,7 +36,6 @@ struct Registration {
     std::uint16_t mask = 0;
     std::uint64_t source = 0;
     bool writeWanted = false;  // one FD_WRITE asked for by NotifyWhenWritable
-    bool peerClosed = false;   // FD_CLOSE has come
 };
 
 struct Lookup {
@@ -131,7 +130,6 @@ std::optional<Message> TranslateSelectEvent(HWND window, UINT nativeMessage, WPA
     // A socket accepted from a selected listener shares its selection until it gets its own.
     if (socket != Native(registration.socket) || window != registration.window) return std::nullopt;
     const std::uint16_t event = WSAGETSELECTEVENT(lParam);
-    if (event == FD_CLOSE) registration.peerClosed = true;
     if (event == FD_WRITE) {
         if ((registration.mask & FD_WRITE) == 0 && !registration.writeWanted) return std::nullopt;
         registration.writeWanted = false;
@@ -224,7 +222,6 @@ Socket CreateStreamSocket() { return Checked(::socket(AF_INET, SOCK_STREAM, IPPR
 
 int Connect(Socket socket, const SocketAddress& peer) {
     const sockaddr_in address = ToSockaddr(peer);
-    if (Registration* registration = Find(socket)) registration->peerClosed = false;
     if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Fail();
     return 0;
 }
@@ -286,14 +283,6 @@ int CloseSocket(Socket socket) {
                           PM_REMOVE | PM_NOYIELD)) {
     }
     return result;
-}
-
-bool PeerHasClosed(Socket socket) {
-    const Registration* registration = Find(socket);
-    if (registration != nullptr && registration->peerClosed) return true;
-    // Winsock tells FD_CLOSE only once the data before it is read; a poll sees the close at once.
-    WSAPOLLFD entry{Native(socket), POLLRDNORM, 0};
-    return ::WSAPoll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask) {
