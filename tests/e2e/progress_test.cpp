@@ -74,39 +74,51 @@ std::string RandomBytes(std::size_t size) {
 
 class SendProgress : public testsupport::TestbedTest {
 protected:
+    // Starts the program sending a file of these bytes to a server that takes them at the pace
+    // (answering finalReply after them, if any). Returns its progress window once the server has
+    // received the given share of the file; empty when no window came.
+    std::string StartSlowSend(const std::string& name, const std::string& bytes, std::size_t bytesPerSecond,
+                              const std::string& finalReply, std::size_t receivedFirst) {
+        ScriptSlowUpload(ftp_, name, bytesPerSecond, reader_, finalReply);
+        requests_ = std::make_unique<testsupport::LogTail>(bed().nginx.requestLog);
+        run_ = std::make_unique<ProgramRun>(e2e::Settings{"Taro", "taro", 0},
+                                            e2e::Servers{ftp_.port(), bed().nginx.port}, folder_.Write(name, bytes));
+        const std::string window = run_->WaitForWindow(10s);
+        const auto deadline = Clock::now() + 30s;
+        while (!window.empty() && reader_->received < receivedFirst && Clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        return window;
+    }
+
     testsupport::TempDir folder_;
+    std::shared_ptr<SlowReader> reader_ = std::make_shared<SlowReader>();
+    ScriptServer ftp_;
+    std::unique_ptr<testsupport::LogTail> requests_;  // the notifications from the start of the send
+    std::unique_ptr<ProgramRun> run_;
 };
 
 TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage) {
     const std::string name = testsupport::UniqueName("slow", ".jpg");
     const std::string bytes = RandomBytes(4'000'000);
-    const auto file = folder_.Write(name, bytes);
-    auto reader = std::make_shared<SlowReader>();
-    ScriptServer ftp;
-    ScriptSlowUpload(ftp, name, 600'000, reader, "226 stored");
-    testsupport::LogTail requests(bed().nginx.requestLog);
-
-    ProgramRun run({"Taro", "taro", 0}, {ftp.port(), bed().nginx.port}, file);
-    const std::string window = run.WaitForWindow(10s);
+    const std::string window = StartSlowSend(name, bytes, 600'000, "226 stored", 500'000);
     ASSERT_FALSE(window.empty()) << "no progress window";
-    // Two pictures of the window some way into the upload, the second a second later.
-    while (reader->received < 500'000) std::this_thread::sleep_for(20ms);
+    // Two pictures of the window some way into the upload, the second 1.5 s later.
     e2e::SaveScreenshot(window, "send-progress-1.png");
     std::this_thread::sleep_for(1500ms);
     e2e::SaveScreenshot(window, "send-progress-2.png");
     std::size_t windowsWithTheMessage = 0;
-    const RunResult result = run.Finish([&](const e2e::Dialog&) { windowsWithTheMessage = run.VisibleWindows().size(); });
+    const RunResult result = run_->Finish([&](const e2e::Dialog&) { windowsWithTheMessage = run_->VisibleWindows().size(); });
 
     EXPECT_GT(e2e::ColouredPixels("send-progress-2.png"), e2e::ColouredPixels("send-progress-1.png") + 100)
         << "the bar did not move on";
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(ftp.Finish(), IsEmpty());
-    EXPECT_TRUE(reader->data == bytes) << reader->data.size() << " other bytes arrived";
+    EXPECT_THAT(ftp_.Finish(), IsEmpty());
+    EXPECT_TRUE(reader_->data == bytes) << reader_->data.size() << " other bytes arrived";
     EXPECT_THAT(result.dialogs, testing::SizeIs(1));
     EXPECT_EQ(result.dialogs.at(0).text, e2e::SuccessText("taro@" + e2e::CarrierDomain, name));
     EXPECT_EQ(windowsWithTheMessage, 1u);  // the message alone: the progress window had gone
     EXPECT_THAT(result.errorOutput, testing::HasSubstr("progress: ミルテ・ポスト: " + name + "\n"));
-    const auto records = testsupport::WaitForNginxRequests(requests, 1);
+    const auto records = testsupport::WaitForNginxRequests(*requests_, 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].requestLine,
               "POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + e2e::CarrierDomain + " HTTP/1.0");
@@ -115,20 +127,12 @@ TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage
 TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothingMore) {
     const std::string name = testsupport::UniqueName("cancelled", ".jpg");
     const std::size_t size = 4'000'000;
-    const auto file = folder_.Write(name, RandomBytes(size));
-    auto reader = std::make_shared<SlowReader>();
-    ScriptServer ftp;
-    ScriptSlowUpload(ftp, name, 300'000, reader, "");
-    testsupport::LogTail requests(bed().nginx.requestLog);
-
-    ProgramRun run({"Taro", "taro", 0}, {ftp.port(), bed().nginx.port}, file);
-    const std::string window = run.WaitForWindow(10s);
+    const std::string window = StartSlowSend(name, RandomBytes(size), 300'000, "", 300'000);
     ASSERT_FALSE(window.empty()) << "no progress window";
-    while (reader->received < 300'000) std::this_thread::sleep_for(20ms);
-    const std::size_t receivedBefore = reader->received;
+    const std::size_t receivedBefore = reader_->received;
     const auto pressed = Clock::now();
     ProgramRun::PressKey(window, "Escape");
-    const RunResult result = run.Finish({}, 30s);
+    const RunResult result = run_->Finish({}, 30s);
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     const auto exitTime = std::chrono::duration_cast<std::chrono::milliseconds>(result.endedAt - pressed);
@@ -137,16 +141,16 @@ TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothin
     EXPECT_LT(exitTime, 10s);  // a generous bound; the figure is the measurement
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_THAT(result.dialogs, IsEmpty());  // no failure message
-    EXPECT_THAT(ftp.Finish(), IsEmpty());
+    EXPECT_THAT(ftp_.Finish(), IsEmpty());
     // After the STOR the control connection heard nothing more.
-    EXPECT_EQ(ftp.lines().back(), "STOR " + name);
-    EXPECT_EQ(ftp.received().substr(ftp.received().size() - name.size() - 7), "STOR " + name + "\r\n");
+    EXPECT_EQ(ftp_.lines().back(), "STOR " + name);
+    EXPECT_EQ(ftp_.received().substr(ftp_.received().size() - name.size() - 7), "STOR " + name + "\r\n");
     // The data stopped short. What still came had been handed to the system before the cancel.
-    std::cout << "[ figure ] bytes that reached the server after the Escape: " << reader->data.size() - receivedBefore
-              << (reader->endedCleanly ? ", then FIN\n" : ", then RST\n");
-    EXPECT_LT(reader->data.size(), size);
+    std::cout << "[ figure ] bytes that reached the server after the Escape: " << reader_->data.size() - receivedBefore
+              << (reader_->endedCleanly ? ", then FIN\n" : ", then RST\n");
+    EXPECT_LT(reader_->data.size(), size);
     std::this_thread::sleep_for(300ms);
-    EXPECT_THAT(requests.text(), IsEmpty());  // no notification
+    EXPECT_THAT(requests_->text(), IsEmpty());  // no notification
 }
 
 }  // namespace
