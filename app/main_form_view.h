@@ -39,10 +39,11 @@ public:
     virtual void ShowMessage(const std::string& cp932Text) = 0;
 
     // The send's progress window: not modal, captioned with the application title. Showing it
-    // again updates it. Its キャンセル button, Esc and its close box call CancelButtonClick;
-    // the window stays until HideProgress.
+    // again updates it. Its キャンセル button, Esc and its close box call
+    // TMainForm1::CancelButtonClick; the window stays until HideProgress.
     virtual void ShowProgress(const ProgressWindowContents& contents) = 0;
     virtual void HideProgress() = 0;
+
     // Asks the window to close, which ends the program.
     virtual void Close() = 0;
 
