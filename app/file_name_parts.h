@@ -5,14 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_delimiters.h"
+
 namespace app {
 
 // The bytes that end a folder part of a path: "\" and ":" on Windows, "/" elsewhere.
-#ifdef _WIN32
-inline constexpr std::string_view PathDelimiters = "\\:";
-#else
-inline constexpr std::string_view PathDelimiters = "/";
-#endif
+inline constexpr std::string_view PathDelimiters = platform::PathDelimiters;
 
 // Index of the last character of the path that is one of the delimiters; npos when none is.
 std::size_t LastDelimiter(std::string_view delimiters, std::string_view path);

@@ -4,34 +4,23 @@
 //   bench_socket idle              3-second stall: CPU seconds used by the waiting thread
 //   bench_socket sendfile DIR      sparse files of 10 MB .. 4.5 GB: MB/s and peak memory
 //   bench_socket lines             200,000 reply lines through ReadLn: lines per second
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <asio.hpp>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
+#include "bench/process_figures.h"
 #include "net/socket/psock.h"
+#include "tests/support/asio.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long PeakMemoryKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+using bench::CpuSeconds;
+using bench::PeakMemoryKiB;
 
 // A loopback peer on its own thread: it sends `greeting`, then reads and counts until the close.
 class Peer {
@@ -88,12 +77,13 @@ int Idle() {
 int SendFiles(const std::string& dir) {
     for (std::int64_t size : {10LL << 20, 100LL << 20, 1LL << 30, 4608LL << 20}) {
         const std::string path = dir + "/bench-" + std::to_string(size) + ".bin";
-        const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-        if (fd < 0 || ::ftruncate(fd, size) != 0) {
-            std::perror(path.c_str());
+        std::error_code error;
+        std::ofstream(path, std::ios::binary | std::ios::trunc).close();
+        std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size), error);  // sparse
+        if (error) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.message().c_str());
             return 1;
         }
-        ::close(fd);
         Peer peer;
         psock::TPowersock sock;
         Connect(sock, peer.port());
@@ -105,7 +95,7 @@ int SendFiles(const std::string& dir) {
         std::printf("sendfile %8.1f MB: %7.1f MB/s, received %s, peak memory %ld KiB\n",
                     static_cast<double>(size) / 1048576.0, static_cast<double>(size) / 1048576.0 / seconds,
                     received == size ? "all" : "SHORT", PeakMemoryKiB());
-        ::unlink(path.c_str());
+        std::filesystem::remove(path, error);
     }
     return 0;
 }

@@ -5,7 +5,9 @@
 // the class library's reading and writing rules on top: missing strings read as empty, a refused
 // write raises ERegistryException naming the value.
 //
-// Where the system has no registry, the hive is a folder tree under the user's configuration
+// On Windows it is the registry's HKEY_CURRENT_USER, read and written through the UTF-16 functions
+// with names and strings converted from and to code page 932, so that the bytes are those the
+// ANSI functions give on a Japanese system. Where the system has no registry, the hive is a folder tree under the user's configuration
 // directory ($XDG_CONFIG_HOME, or ~/.config when unset):
 //
 //   <config>/milte-post/registry/<key path>/.values
@@ -28,7 +30,7 @@
 // disk and renamed over it, so a crash leaves either the old or the new values, never a mix.
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,20 +60,17 @@ public:
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
-    bool IsOpen() const { return open_; }
+    ~RegistryKey();
+
+    bool IsOpen() const { return store_ != nullptr; }
     // nullopt when the key is not open or has no such value.
     std::optional<RegistryValue> QueryValue(std::string_view name) const;
     // False when the store refuses the write (the key is not open, or the file cannot be replaced).
     bool SetValue(std::string_view name, const RegistryValue& value);
 
-    // The folder that holds the hive, for this user.
-    static std::string HiveFolder();
-
 private:
-    std::map<std::string, RegistryValue> ReadValues() const;
-
-    std::string folder_;  // file-system path of the key's folder
-    bool open_ = false;
+    struct Store;  // the system's side of the open key; null when it could not be opened
+    std::unique_ptr<Store> store_;
 };
 
 // A registry failure; the message names what failed.

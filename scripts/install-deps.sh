@@ -8,6 +8,8 @@ PACKAGES=(
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
+    # The downloads and their checks (scripts/test-windows.sh installs MinGW-w64 and Wine)
+    locales nsis zip unzip dpkg-dev binutils
 )
 
 missing=()

@@ -40,3 +40,8 @@ export QT_QPA_PLATFORM=offscreen
 
 # A hung test fails after two minutes instead of holding the run up.
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 "$@"
+
+# The Windows build's tests under Wine, against the same bed.
+scripts/test-windows.sh "$@"
+# The Windows program under Wine, and the downloads of both systems.
+if [[ $# -eq 0 ]]; then scripts/test-windows-app.sh; fi

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Draws the program icon, 32 x 32: a myrtle-green tile carrying a white letter with a leaf.
 
-Run from this folder to rebuild milte-post.png (standard library only):
+Run from this folder to rebuild milte-post.png and the Windows icon milte-post.ico (standard
+library only):
     python3 make_icon.py
+
+The .ico holds the drawing at 32 x 32 in 256 colours (the size and depth the shell shows first),
+at 16 x 16 in 256 colours, and in true colour at 48 x 48 and 256 x 256 for large icon views.
 """
 import math
 import struct
@@ -52,11 +56,12 @@ def colour_at(x, y):
     return None
 
 
-def pixel(px, py):
+def pixel(px, py, scale=1.0):
+    """The pixel's colour, averaged over its samples; scale maps its grid onto the 32-unit drawing."""
     total = [0, 0, 0, 0]
     for sy in range(SAMPLES):
         for sx in range(SAMPLES):
-            c = colour_at(px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES)
+            c = colour_at((px + (sx + 0.5) / SAMPLES) * scale, (py + (sy + 0.5) / SAMPLES) * scale)
             if c is not None:
                 total[0] += c[0]
                 total[1] += c[1]
@@ -68,17 +73,70 @@ def pixel(px, py):
     return (total[0] // total[3], total[1] // total[3], total[2] // total[3], 255 * total[3] // n)
 
 
+def render(size):
+    return [[pixel(x, y, SIZE / size) for x in range(size)] for y in range(size)]
+
+
 def png(rows):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
     raw = b"".join(b"\x00" + bytes(v for p in row for v in p) for row in rows)
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
 
+def palette_of(rows):
+    """Up to 256 colours for the opaque pixels: the most frequent ones, so the tile's own colours are exact."""
+    counts = {}
+    for row in rows:
+        for r, g, b, a in row:
+            if a >= 128:
+                counts[(r, g, b)] = counts.get((r, g, b), 0) + 1
+    return sorted(counts, key=lambda colour: -counts[colour])[:256]
+
+
+def nearest(colour, palette):
+    return min(range(len(palette)), key=lambda i: sum((c - p) ** 2 for c, p in zip(colour, palette[i])))
+
+
+def bmp_256(rows):
+    """An icon image in 256 colours: header, palette, bottom-up indices, then the transparency mask."""
+    size = len(rows)
+    palette = palette_of(rows)
+    index_of = {colour: i for i, colour in enumerate(palette)}
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
+    colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette) + b"\0" * 4 * (256 - len(palette))
+    indices, mask = b"", b""
+    mask_stride = ((size + 31) // 32) * 4
+    for row in reversed(rows):
+        indices += bytes(0 if p[3] < 128 else index_of.get(p[:3]) or nearest(p[:3], palette) for p in row)
+        bits = 0
+        for x, p in enumerate(row):
+            if p[3] < 128:
+                bits |= 1 << (mask_stride * 8 - 1 - x)
+        mask += bits.to_bytes(mask_stride, "big")
+    return header + colours + indices + mask
+
+
+def ico(images):
+    """images: (size, encoded image) pairs; a 256-pixel side is written as 0, as the format says."""
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries, data = b"", b""
+    for size, encoded in images:
+        bits = 8 if encoded[:4] == struct.pack("<I", 40) else 32
+        # The colour count 0 stands for 256 or more.
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(encoded), offset)
+        offset += len(encoded)
+        data += encoded
+    return directory + entries + data
+
+
 if __name__ == "__main__":
-    image = [[pixel(x, y) for x in range(SIZE)] for y in range(SIZE)]
+    image = render(SIZE)
     with open("milte-post.png", "wb") as out:
         out.write(png(image))
+    with open("milte-post.ico", "wb") as out:
+        out.write(ico([(32, bmp_256(image)), (16, bmp_256(render(16))), (48, png(render(48))), (256, png(render(256)))]))

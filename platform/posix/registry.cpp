@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -153,9 +154,8 @@ bool ReplaceFileAtomically(const std::string& folder, const std::string& path, c
     return true;
 }
 
-}  // namespace
-
-std::string RegistryKey::HiveFolder() {
+// The folder that holds the hive, for this user.
+std::string HiveFolder() {
     std::string config;
     const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
     // An XDG variable that is not an absolute path is to be ignored.
@@ -168,22 +168,9 @@ std::string RegistryKey::HiveFolder() {
     return config + "/milte-post/registry";
 }
 
-RegistryKey::RegistryKey(std::string_view cp932KeyPath) : folder_(HiveFolder()) {
-    std::size_t start = 0;
-    while (start <= cp932KeyPath.size()) {
-        std::size_t end = cp932KeyPath.find('\\', start);
-        if (end == std::string_view::npos) end = cp932KeyPath.size();
-        std::string_view part = cp932KeyPath.substr(start, end - start);
-        if (part.empty()) return;  // "a\\b" or a trailing "\": no such key name
-        folder_ += '/' + FolderNameOf(part);
-        start = end + 1;
-    }
-    open_ = MakeFolders(folder_);
-}
-
-std::map<std::string, RegistryValue> RegistryKey::ReadValues() const {
+std::map<std::string, RegistryValue> ReadValues(const std::string& folder) {
     std::map<std::string, RegistryValue> values;
-    std::ifstream file(folder_ + '/' + ValuesFileName, std::ios::binary);
+    std::ifstream file(folder + '/' + ValuesFileName, std::ios::binary);
     std::string line;
     if (!file || !std::getline(file, line) || line != FormatLine) return {};
     while (std::getline(file, line)) {
@@ -195,64 +182,41 @@ std::map<std::string, RegistryValue> RegistryKey::ReadValues() const {
     return values;
 }
 
+}  // namespace
+
+struct RegistryKey::Store {
+    std::string folder;  // file-system path of the key's folder
+};
+
+RegistryKey::RegistryKey(std::string_view cp932KeyPath) {
+    std::string folder = HiveFolder();
+    std::size_t start = 0;
+    while (start <= cp932KeyPath.size()) {
+        std::size_t end = cp932KeyPath.find('\\', start);
+        if (end == std::string_view::npos) end = cp932KeyPath.size();
+        std::string_view part = cp932KeyPath.substr(start, end - start);
+        if (part.empty()) return;  // "a\\b" or a trailing "\": no such key name
+        folder += '/' + FolderNameOf(part);
+        start = end + 1;
+    }
+    if (MakeFolders(folder)) store_ = std::make_unique<Store>(Store{folder});
+}
+
+RegistryKey::~RegistryKey() = default;
+
 std::optional<RegistryValue> RegistryKey::QueryValue(std::string_view name) const {
-    if (!open_) return std::nullopt;
-    auto values = ReadValues();
+    if (!store_) return std::nullopt;
+    auto values = ReadValues(store_->folder);
     auto found = values.find(std::string(name));
     if (found == values.end()) return std::nullopt;
     return found->second;
 }
 
 bool RegistryKey::SetValue(std::string_view name, const RegistryValue& value) {
-    if (!open_) return false;
-    auto values = ReadValues();
+    if (!store_) return false;
+    auto values = ReadValues(store_->folder);
     values[std::string(name)] = value;
-    return ReplaceFileAtomically(folder_, folder_ + '/' + ValuesFileName, FormatValues(values));
-}
-
-bool TRegistry::OpenKey(std::string_view cp932KeyPath, bool canCreate) {
-    CloseKey();
-    if (!cp932KeyPath.empty() && cp932KeyPath.front() == '\\') cp932KeyPath.remove_prefix(1);
-    // The store creates folders on open; a key that may not be created is opened all the same.
-    (void)canCreate;
-    key_.emplace(cp932KeyPath);
-    return key_->IsOpen();
-}
-
-void TRegistry::CloseKey() { key_.reset(); }
-
-std::string TRegistry::ReadString(std::string_view name) const {
-    auto value = key_ ? key_->QueryValue(name) : std::nullopt;
-    if (!value || value->data.empty()) return "";
-    if (value->type != REG_SZ && value->type != REG_EXPAND_SZ)
-        throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
-    return value->data.substr(0, value->data.find('\0'));
-}
-
-std::int32_t TRegistry::ReadInteger(std::string_view name) const {
-    auto value = key_ ? key_->QueryValue(name) : std::nullopt;
-    if (!value || value->type != REG_DWORD || value->data.size() != 4)
-        throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
-    std::uint32_t bits = 0;
-    for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(value->data[static_cast<std::size_t>(i)]);
-    return static_cast<std::int32_t>(bits);
-}
-
-void TRegistry::WriteString(std::string_view name, const std::string& cp932Value) {
-    // The stored length counts the terminating zero byte.
-    Write(name, RegistryValue{REG_SZ, cp932Value + '\0'});
-}
-
-void TRegistry::WriteInteger(std::string_view name, std::int32_t value) {
-    auto bits = static_cast<std::uint32_t>(value);
-    std::string data;
-    for (int i = 0; i < 4; ++i) data += static_cast<char>((bits >> (8 * i)) & 0xFF);
-    Write(name, RegistryValue{REG_DWORD, data});
-}
-
-void TRegistry::Write(std::string_view name, const RegistryValue& value) {
-    if (!key_ || !key_->SetValue(name, value))
-        throw ERegistryException("'" + std::string(name) + "'" + Cp932(" の設定に失敗しました"));
+    return ReplaceFileAtomically(store_->folder, store_->folder + '/' + ValuesFileName, FormatValues(values));
 }
 
 }  // namespace platform

@@ -1,13 +1,15 @@
 #!/bin/bash
-# The real program under Xvfb, driven as a person would: type a Japanese name and an address,
-# save, confirm; start again and save once more. The second save can only happen, and only
-# stores the same bytes, when the window came back with both fields filled as they were saved.
+# The real program under Xvfb, driven from the keyboard as a person would: type a Japanese name and
+# an address, save, confirm; start again and save once more. The second save can only happen, and
+# only stores the same bytes, when the window came back with both fields filled as they were saved.
+# A milte-post.exe runs under Wine (the prefix in WINEPREFIX) and stores into its registry.
 #
-# Usage: settings_roundtrip_xvfb.sh PROGRAM [SCREENSHOT.png]
+# Usage: settings_roundtrip_xvfb.sh PROGRAM [WINDOW_SCREENSHOT.png [MESSAGE_SCREENSHOT.png]]
 set -euo pipefail
 
 program=$1
 screenshot=${2:-}
+message_screenshot=${3:-}
 name="山田 花子"
 mail="hanako.y"
 
@@ -28,6 +30,15 @@ export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 values=$XDG_CONFIG_HOME/milte-post/registry/Software/Varrowen/iZDQ/.values
+windows_key='HKCU\Software\Varrowen\iZDQ'
+
+windows=
+run=("$program")
+if [[ $program == *.exe ]]; then
+    windows=1
+    run=(wine "$program")
+    wine reg delete "$windows_key" /f > /dev/null 2>&1 || true
+fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -44,7 +55,7 @@ wait_for_window_count() {
 }
 
 start_program() {
-    "$program" &
+    "${run[@]}" &
     program_pid=$!
     wait_for_window_count 1 || fail "the main window did not appear"
     main_window=$(titled_windows | head -1)
@@ -52,45 +63,75 @@ start_program() {
     sleep 0.3
 }
 
-# Clicks the save button, confirms the dialog with Enter and waits for the program to end.
+# Tabs to the save button (the number of Tab presses given) and presses it with Space, confirms
+# the dialog with Enter and waits for the program to end.
 save_and_confirm() {
-    xdotool mousemove --window "$main_window" 158 184 click 1
-    wait_for_window_count 2 || fail "no confirmation after saving ($1)"
+    local tabs=$1 run_name=$2
+    for _ in $(seq "$tabs"); do xdotool key Tab; done
+    xdotool key space
+    wait_for_window_count 2 || fail "no confirmation after saving ($run_name)"
     local dialog
     dialog=$(titled_windows | grep -vx "$main_window" | head -1)
     xdotool windowfocus --sync "$dialog"
     sleep 0.2
+    if [ -n "$message_screenshot" ] && [ "$run_name" = "first run" ]; then import -window root "$message_screenshot"; fi
     xdotool key Return
     for _ in $(seq 100); do
         kill -0 "$program_pid" 2>/dev/null || break
         sleep 0.05
     done
-    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after the confirmation ($1)"
-    wait "$program_pid" || fail "exit code $? ($1)"
+    kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after the confirmation ($run_name)"
+    wait "$program_pid" || fail "exit code $? ($run_name)"
     program_pid=
+}
+
+# What the store holds, one value a line: the Linux store's file, or the registry key under Wine
+# (reg prints in the console's code page, CP932 here).
+stored_values() {
+    if [ -n "$windows" ]; then
+        wine reg query "$windows_key" | iconv -f CP932 -t UTF-8 | tr -d '\r' | grep -E '^ +(NAME|MAIL1|MAIL2) ' | sort
+    else
+        cat "$values"
+    fi
+}
+
+clear_store() {
+    if [ -n "$windows" ]; then wine reg delete "$windows_key" /f > /dev/null; else rm "$values"; fi
 }
 
 # First run: the fields start empty; type into them.
 start_program
+if [ -n "$windows" ]; then
+    # Wine takes a remapped key only from the second remapping on: one character to spare.
+    xdotool type "山"
+    xdotool key BackSpace
+fi
 xdotool type --delay 80 "$name"
 xdotool key Tab
 xdotool type --delay 80 "$mail"
-save_and_confirm "first run"
+save_and_confirm 2 "first run"
 
-# The name is stored in CP932, as escaped bytes, and the address as typed.
-# The store's escaping: bytes outside "!".."~", and "\" itself, as \xHH.
-expected_name=$(printf '%s' "$name" | iconv -f UTF-8 -t CP932 | /usr/bin/python3 -c '
+saved=$(stored_values)
+if [ -n "$windows" ]; then
+    # String values NAME and MAIL1, the DWORD MAIL2, as a Japanese Windows stores them.
+    grep -qxE " +NAME +REG_SZ +${name}" <<< "$saved" || fail "NAME not stored: $saved"
+    grep -qxE " +MAIL1 +REG_SZ +${mail}" <<< "$saved" || fail "MAIL1 not stored: $saved"
+    grep -qxE " +MAIL2 +REG_DWORD +0x0" <<< "$saved" || fail "MAIL2 not stored: $saved"
+else
+    # The name is stored in CP932, as escaped bytes, and the address as typed.
+    # The store's escaping: bytes outside "!".."~", and "\" itself, as \xHH.
+    expected_name=$(printf '%s' "$name" | iconv -f UTF-8 -t CP932 | /usr/bin/python3 -c '
 import sys
 print("".join(chr(b) if 0x21 <= b <= 0x7E and b != 0x5C else "\\x%02X" % b for b in sys.stdin.buffer.read()))')
-grep -qxF "NAME	1	${expected_name}\\x00" "$values" || { cat "$values"; fail "NAME not stored as CP932"; }
-grep -qxF "MAIL1	1	${mail}\\x00" "$values" || { cat "$values"; fail "MAIL1 not stored"; }
-grep -qxF "MAIL2	4	\\x00\\x00\\x00\\x00" "$values" || { cat "$values"; fail "MAIL2 not stored"; }
-saved=$(cat "$values")
+    grep -qxF "NAME	1	${expected_name}\\x00" <<< "$saved" || fail "NAME not stored as CP932: $saved"
+    grep -qxF "MAIL1	1	${mail}\\x00" <<< "$saved" || fail "MAIL1 not stored: $saved"
+    grep -qxF "MAIL2	4	\\x00\\x00\\x00\\x00" <<< "$saved" || fail "MAIL2 not stored: $saved"
+fi
 
 # Second run: the saved settings are back, so the save button works and stores the same bytes.
 start_program
 if [ -n "$screenshot" ]; then import -window "$main_window" "$screenshot"; fi
-rm "$values"
-save_and_confirm "after the restart"
-[ "$(cat "$values")" = "$saved" ] || { cat "$values"; fail "the restarted window did not show the saved settings"; }
+clear_store
+save_and_confirm 3 "after the restart"
+[ "$(stored_values)" = "$saved" ] || fail "the restarted window did not show the saved settings: $(stored_values)"
 echo "PASS"

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/cp932.h"
 #include "platform/registry.h"
 #include "tests/support/testbed.h"
 
@@ -34,6 +35,46 @@ using namespace std::chrono_literals;
 std::mutex& KeyboardMutex() {
     static std::mutex keyboard;
     return keyboard;
+}
+
+// The Windows program under test, or nullptr for the Linux one.
+const char* WindowsProgram() {
+    const char* program = std::getenv("MILTE_E2E_WINDOWS_PROGRAM");
+    return program != nullptr && *program != '\0' ? program : nullptr;
+}
+
+// Runs a command (no shell) and waits for it; true when it exited with 0.
+bool RunQuietly(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return failed == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Saves the settings into the Wine prefix's registry, as the Windows program stores them.
+void SaveWineSettings(const Settings& settings) {
+    const std::string key = "HKCU\\Software\\Varrowen\\iZDQ";
+    const auto add = [&](const char* name, const char* type, const std::string& data) {
+        if (!RunQuietly({"wine", "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}))
+            throw std::runtime_error(std::string("wine reg add failed for ") + name);
+    };
+    add("NAME", "REG_SZ", platform::Cp932ToUtf8(settings.name));
+    add("MAIL1", "REG_SZ", platform::Cp932ToUtf8(settings.mailLocalPart));
+    add("MAIL2", "REG_DWORD", std::to_string(static_cast<std::uint32_t>(settings.carrierIndex)));
+}
+
+// A Linux path as the Windows program sees it: on drive Z:, the root.
+std::string WinePath(const std::filesystem::path& path) {
+    std::string windows = "Z:" + path.string();
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }
 
 // Saves the settings with the program's own store, into the configuration folder given.
@@ -100,7 +141,8 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     std::filesystem::create_directories(config);
     std::filesystem::create_directories(runtime);
     ::chmod(runtime.c_str(), 0700);
-    SaveSettings(config, settings);
+    if (WindowsProgram() != nullptr) SaveWineSettings(settings);
+    else SaveSettings(config, settings);
     errorLog_ = home_.path() / "stderr.log";
 
     const std::vector<std::string> environment = Environment({
@@ -114,18 +156,20 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     std::vector<char*> envp;
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
-    std::string program = MILTE_POST_PROGRAM;
-    std::string argument = file.string();
-    char* argv[] = {program.data(), argument.data(), nullptr};
+    std::vector<std::string> command = {MILTE_POST_PROGRAM, file.string()};
+    if (const char* windowsProgram = WindowsProgram()) command = {"wine", windowsProgram, WinePath(file)};
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
+    argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     started_ = Clock::now();
-    const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+    const int failed = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start " + program);
+    if (failed != 0) throw std::runtime_error("cannot start " + command[0]);
 }
 
 ProgramRun::~ProgramRun() {

@@ -3,6 +3,9 @@
 // shell starts it for a dropped file, with its own settings store and its send pointed at test
 // servers. The user is played by the keyboard: each dialog is answered with Return once the
 // test has looked at it. What the user was shown comes from the program's "dialog:" lines.
+//
+// With MILTE_E2E_WINDOWS_PROGRAM naming milte-post.exe, the runs are of that program under Wine
+// (the prefix in WINEPREFIX), its settings in the prefix's registry and its file a Z: path.
 
 #include <chrono>
 #include <cstdint>

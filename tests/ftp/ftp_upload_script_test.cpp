@@ -6,15 +6,12 @@
 #include <string>
 #include <thread>
 
-#include <asio/connect.hpp>
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
-#include <asio/read.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/message_queue.h"
 #include "tests/ftp/ftp_test_util.h"
+#include "tests/support/asio.h"
 
 namespace {
 

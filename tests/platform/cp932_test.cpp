@@ -28,17 +28,19 @@ TEST(Cp932, CharactersWithoutACp932FormAreRefusedOrReplaced) {
 TEST(FileStream, ReadsAndCreatesFilesByCp932Name) {
     const auto dir = std::filesystem::temp_directory_path() / "milte-file-stream-test";
     std::filesystem::create_directories(dir);
-    const std::string name = platform::Cp932((dir / "写真.jpg").string());
+    const std::string name = platform::Cp932((dir / u8"写真.jpg").string());
     {
         platform::FileStream out(name, platform::FileStream::Mode::Create);
         out.Write("hello", 5);
     }
-    platform::FileStream in(name, platform::FileStream::Mode::Read);
-    char buffer[8];
-    EXPECT_EQ(in.Size(), 5);
-    EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
-    EXPECT_EQ(in.Position(), 5);
-    EXPECT_TRUE(std::filesystem::exists(dir / "写真.jpg"));
+    {
+        platform::FileStream in(name, platform::FileStream::Mode::Read);
+        char buffer[8];
+        EXPECT_EQ(in.Size(), 5);
+        EXPECT_EQ(in.Read(buffer, sizeof buffer), 5u);
+        EXPECT_EQ(in.Position(), 5);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / u8"写真.jpg"));
     try {
         platform::FileStream folder(platform::Cp932(dir.string()), platform::FileStream::Mode::Read);
         FAIL() << "a folder opened as a file";

@@ -1,10 +1,9 @@
 // Connecting, host resolution, cancelling and closing of the socket component, on loopback.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/socket/psock.h"
@@ -25,19 +24,14 @@ const std::string UnresolvableHost = std::string(70, 'x') + ".invalid";
 
 // A socket bound to a free loopback port, nothing more.
 struct BoundLoopbackSocket {
-    BoundLoopbackSocket() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+    BoundLoopbackSocket() : socket(io) {
+        socket.open(asio::ip::tcp::v4());
+        socket.bind({asio::ip::address_v4::loopback(), 0});
+        port = socket.local_endpoint().port();
     }
-    ~BoundLoopbackSocket() { ::close(fd); }
-    int fd;
+    asio::io_context io;
+    asio::ip::tcp::acceptor socket;
     int port;
-    sockaddr_in address{};
 };
 
 // A loopback port that refuses connections: bound, never listening.
@@ -46,17 +40,14 @@ struct RefusingPort : BoundLoopbackSocket {};
 // A listener whose accept queue is full: further connects are never answered.
 struct FullListener : BoundLoopbackSocket {
     FullListener() {
-        ::listen(fd, 0);
-        for (int& filler : fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socket.listen(0);
+        for (int i = 0; i < 3; ++i) {
+            // Started at once; the handler would run only if io ran, which it never does.
+            fillers.emplace_back(io).async_connect(socket.local_endpoint(), [](const asio::error_code&) {});
         }
-        ::usleep(50'000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ~FullListener() {
-        for (int filler : fillers) ::close(filler);
-    }
-    int fillers[3];
+    std::vector<asio::ip::tcp::socket> fillers;
 };
 
 // A component and a peer that accepts one connection and waits for its close.

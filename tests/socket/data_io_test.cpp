@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <asio.hpp>
-#include <unistd.h>
 #include <string>
 #include <thread>
 

@@ -1,7 +1,6 @@
 // The listening data socket: listen on a system-chosen port, announce it, accept one connection.
 #include <gtest/gtest.h>
 
-#include <asio.hpp>
 #include <string>
 #include <thread>
 

@@ -1,12 +1,10 @@
+#include "tests/support/asio.h"
 #include "tests/support/script_server.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
-
-#include <asio/connect.hpp>
-#include <asio/write.hpp>
 
 namespace testsupport {
 

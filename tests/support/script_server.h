@@ -32,9 +32,7 @@
 #include <thread>
 #include <vector>
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
+#include "tests/support/asio.h"
 
 namespace testsupport {
 

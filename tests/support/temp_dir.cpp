@@ -26,7 +26,8 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path TempDir::Write(std::string_view name, std::string_view bytes) const {
-    const auto file = path_ / std::string(name);
+    // As UTF-8 where the system names files in Unicode; other bytes pass as they are.
+    const auto file = path_ / std::u8string(name.begin(), name.end());
     std::ofstream out(file, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("TempDir: cannot write " + file.string());

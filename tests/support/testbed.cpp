@@ -26,6 +26,14 @@ public:
         }
         return value;
     }
+    // The bed names its files by Linux paths. A Windows program under Wine finds Linux's root
+    // as drive Z:, so there a path with a root folder but no drive gets that drive.
+    std::filesystem::path Path(const char* name) {
+        std::filesystem::path path = Text(name);
+        const bool systemHasDrives = std::filesystem::path("Z:/").has_root_name();
+        if (systemHasDrives && path.has_root_directory() && !path.has_root_name()) path = "Z:" / path;
+        return path;
+    }
     std::uint16_t Port(const char* name) {
         const std::string text = Text(name);
         return text.empty() ? 0 : static_cast<std::uint16_t>(std::stoul(text));
@@ -150,20 +158,20 @@ std::string HttpServer::Url(std::string_view target) const {
 std::optional<Testbed> Testbed::FromEnvironment(std::string* missing) {
     Environment env;
     Testbed bed;
-    bed.dir = env.Text("MILTE_TB_DIR");
+    bed.dir = env.Path("MILTE_TB_DIR");
     const std::string host = env.Text("MILTE_TB_HOST");
     const std::string user = env.Text("MILTE_TB_FTP_USER");
     const std::string password = env.Text("MILTE_TB_FTP_PASSWORD");
 
     bed.vsftpd = {FtpServerKind::Vsftpd, "vsftpd", host, env.Port("MILTE_TB_VSFTPD_PORT"), user,
-                  password, env.Text("MILTE_TB_VSFTPD_ROOT"), env.Text("MILTE_TB_VSFTPD_LOG")};
+                  password, env.Path("MILTE_TB_VSFTPD_ROOT"), env.Path("MILTE_TB_VSFTPD_LOG")};
     bed.pyftpdlib = {FtpServerKind::Pyftpdlib, "pyftpdlib", host,
                      env.Port("MILTE_TB_PYFTPD_PORT"), user, password,
-                     env.Text("MILTE_TB_PYFTPD_ROOT"), env.Text("MILTE_TB_PYFTPD_LOG")};
-    bed.nginx = {host, env.Port("MILTE_TB_NGINX_PORT"), env.Text("MILTE_TB_NGINX_HTML"),
-                 env.Text("MILTE_TB_NGINX_REQUEST_LOG"),
-                 env.Text("MILTE_TB_NGINX_REQUEST_LINE_LOG")};
-    bed.proxy = {host, env.Port("MILTE_TB_PROXY_PORT"), env.Text("MILTE_TB_PROXY_LOG")};
+                     env.Path("MILTE_TB_PYFTPD_ROOT"), env.Path("MILTE_TB_PYFTPD_LOG")};
+    bed.nginx = {host, env.Port("MILTE_TB_NGINX_PORT"), env.Path("MILTE_TB_NGINX_HTML"),
+                 env.Path("MILTE_TB_NGINX_REQUEST_LOG"),
+                 env.Path("MILTE_TB_NGINX_REQUEST_LINE_LOG")};
+    bed.proxy = {host, env.Port("MILTE_TB_PROXY_PORT"), env.Path("MILTE_TB_PROXY_LOG")};
 
     if (!env.missing().empty()) {
         if (missing != nullptr) *missing = env.missing();

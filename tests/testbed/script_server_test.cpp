@@ -2,14 +2,10 @@
 
 #include <string>
 
-#include <asio/connect.hpp>
-#include <asio/read.hpp>
-#include <asio/read_until.hpp>
-#include <asio/streambuf.hpp>
-#include <asio/write.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/asio.h"
 #include "tests/support/script_server.h"
 
 namespace testsupport {

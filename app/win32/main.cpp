@@ -1,0 +1,48 @@
+// milte-post.exe: drop a file on the icon to send it to a mobile phone; start it alone to set the
+// name and the destination.
+
+#include <exception>
+#include <string>
+
+#include "app/dropped_file_check.h"
+#include "app/win32/win32_main_form1.h"  // first of the Win32 headers: it includes <windows.h> last
+#include "app/win32/message_box.h"
+#include "platform/win32/wide_text.h"
+
+#include <shellapi.h>
+
+namespace {
+
+// Argument 1 as the shell passed it, in UTF-8; empty when there is none.
+std::string Argument1() {
+    int count = 0;
+    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::string argument1 = (arguments != nullptr && count > 1) ? platform::win32::Utf8FromWide(arguments[1]) : "";
+    ::LocalFree(arguments);
+    return argument1;
+}
+
+void RunMessageLoop(app::win32::Win32MainForm1& form) {
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (form.TranslateDialogKey(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    try {
+        const std::string argument1 = Argument1();
+        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromUtf8(argument1.c_str()));
+        MainForm1.Show();
+        RunMessageLoop(MainForm1);
+    } catch (const std::exception& failure) {
+        app::win32::ShowFailureDisplay(failure.what(), nullptr);
+    } catch (...) {
+        app::win32::ShowFailureDisplay("", nullptr);
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+#include "app/win32/message_box.h"
+
+#include "app/dialog_texts.h"
+#include "platform/win32/wide_text.h"
+
+namespace app::win32 {
+namespace {
+
+using platform::win32::Utf8FromWide;
+using platform::win32::WideFromCp932;
+
+// One line on the standard error handle for every box shown, so a send, which has no window of
+// its own, leaves a trace of what the user was told. Written as bytes: the runtime's text mode
+// would end it with CR LF. A GUI program started by the shell has no such handle.
+void LogDialog(const std::wstring& caption, const std::wstring& text) {
+    std::string line = "dialog: " + Utf8FromWide(caption) + ": ";
+    for (char ch : Utf8FromWide(text)) line += ch == '\n' ? std::string("\\n") : std::string(1, ch);
+    line += '\n';
+    HANDLE errorOutput = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (errorOutput != nullptr && errorOutput != INVALID_HANDLE_VALUE)
+        ::WriteFile(errorOutput, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+void ShowBox(const std::string& cp932Text, HWND owner, UINT icon) {
+    const std::wstring caption = WideFromCp932(ApplicationTitle());
+    const std::wstring text = WideFromCp932(cp932Text);
+    LogDialog(caption, text);
+    // A hidden owner (the window of a send) would keep the box off the task bar.
+    if (owner != nullptr && !::IsWindowVisible(owner)) owner = nullptr;
+    ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | icon | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+void ShowMessageDialog(const std::string& cp932Text, HWND owner) { ShowBox(cp932Text, owner, 0); }
+
+void ShowFailureDisplay(const std::string& cp932Message, HWND owner) {
+    ShowBox(FailureDisplayText(cp932Message), owner, MB_ICONERROR);
+}
+
+}  // namespace app::win32

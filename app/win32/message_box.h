@@ -1,0 +1,17 @@
+#pragma once
+// The message dialog and the failure display as the system's own message box: captioned with the
+// application title, one OK button (Enter, Esc and Ctrl+C are the system's).
+
+#include <windows.h>
+
+#include <string>
+
+namespace app::win32 {
+
+// No icon; returns when the user has dismissed it. owner may be null.
+void ShowMessageDialog(const std::string& cp932Text, HWND owner);
+
+// The failure's message with its full stop, under the error icon.
+void ShowFailureDisplay(const std::string& cp932Message, HWND owner);
+
+}  // namespace app::win32

@@ -1,0 +1,359 @@
+#include "app/win32/win32_main_form1.h"
+
+#include <commctrl.h>
+#include <imm.h>
+
+#include <array>
+#include <exception>
+#include <utility>
+
+#include "app/build_constants.h"
+#include "app/dialog_texts.h"
+#include "app/win32/message_box.h"
+#include "app/win32/painted_controls.h"
+#include "platform/win32/wide_text.h"
+
+namespace app::win32 {
+namespace {
+
+using platform::win32::Cp932FromWide;
+using platform::win32::Cp932FromWideReplacing;
+using platform::win32::WideFromCp932;
+
+constexpr wchar_t MainFormClass[] = L"MiltePostMainForm1";
+constexpr int ClientWidth = 318;
+constexpr int ClientHeight = 306;
+constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// A tool window's small caption with only a close box; the application window flag keeps the
+// program's entry in the task bar.
+constexpr DWORD FrameExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
+constexpr DWORD Child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr int ComboBox1Rows = 20;
+
+constexpr wchar_t ServiceDescription[] =
+    L"「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
+    L"リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。";
+
+int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool FontInstalled(const wchar_t* family) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(query.lfFaceName, family, LF_FACESIZE);
+    bool found = false;
+    HDC screen = ::GetDC(nullptr);
+    ::EnumFontFamiliesExW(screen, &query, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+HFONT MakeFont(int pixelHeight, bool bold, bool underline) {
+    static const std::wstring family = WindowFontFamily();
+    // Negative: the character height, without the internal leading.
+    return ::CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                         family.c_str());
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+std::wstring WindowFontFamily() {
+    // The Japanese name, its English alias on a Windows without Japanese names, then look-alikes.
+    for (const wchar_t* family : {L"ＭＳ Ｐゴシック", L"MS PGothic", L"IPAPGothic", L"Meiryo UI", L"Yu Gothic UI"}) {
+        if (FontInstalled(family)) return family;
+    }
+    return L"ＭＳ Ｐゴシック";  // the font mapper picks a Shift-JIS face
+}
+
+Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
+    HDC screen = ::GetDC(nullptr);
+    dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    CreateFonts();
+    CreateMainWindow();
+    CreateControls();
+    logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
+}
+
+Win32MainForm1::~Win32MainForm1() {
+    logic_.reset();
+    if (::IsWindow(window_)) ::DestroyWindow(window_);
+    for (HFONT font : {font12_, font16_, font16Bold_, linkFont_}) ::DeleteObject(font);
+}
+
+int Win32MainForm1::Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
+
+void Win32MainForm1::CreateFonts() {
+    font12_ = MakeFont(Scaled(12), false, false);
+    font16_ = MakeFont(Scaled(16), false, false);
+    font16Bold_ = MakeFont(Scaled(16), true, false);
+    linkFont_ = MakeFont(Scaled(12), false, true);
+}
+
+void Win32MainForm1::CreateMainWindow() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    RegisterPaintedControls(instance);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, L"MAINICON");
+    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(instance, L"MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                          ::GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = MainFormClass;
+    ::RegisterClassExW(&windowClass);  // fails harmlessly when a second form registers it again
+
+    RECT frame{0, 0, Scaled(ClientWidth), Scaled(ClientHeight)};
+    ::AdjustWindowRectEx(&frame, FrameStyle, FALSE, FrameExStyle);
+    const std::wstring title = WideFromCp932(ApplicationTitle());
+    window_ = ::CreateWindowExW(FrameExStyle, MainFormClass, title.c_str(), FrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    if (window_ == nullptr) throw std::runtime_error("Cannot create the main window");
+}
+
+HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                                   DWORD exStyle, RECT bounds96, HFONT font) {
+    HWND control = ::CreateWindowExW(exStyle, windowClass, text, Child | style, Scaled(bounds96.left),
+                                     Scaled(bounds96.top), Scaled(bounds96.right), Scaled(bounds96.bottom), window_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                     nullptr);
+    if (control == nullptr) throw std::runtime_error("Cannot create a control of the main window");
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+// Bounds are left, top, width, height at 96 DPI.
+void Win32MainForm1::CreateControls() {
+    constexpr DWORD Label = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
+    CreateControl(IdShape2, ShapeClass, L"", 0, 0, {12, 96, 294, 60}, nullptr);
+    CreateControl(IdLabel5, L"STATIC", ServiceDescription, SS_NOPREFIX | SS_LEFT, 0, {16, 216, 290, 60}, font12_);
+    CreateControl(IdShape1, ShapeClass, L"", 0, 0, {12, 20, 220, 60}, nullptr);
+    CreateControl(IdLabel1, L"STATIC", L" あなたの名前 ", Label, 0, {24, 12, 110, 16}, font16Bold_);
+    CreateControl(IdLabel2, L"STATIC", L" 送信先（携帯） ", Label, 0, {24, 92, 115, 16}, font16Bold_);
+    CreateControl(IdLabel3, L"STATIC", L"＠", Label, 0, {132, 124, 17, 16}, font16Bold_);
+    CreateControl(IdSpeedButton1, LinkButtonClass, L"info.", 0, 0, {288, 2, 28, 24}, linkFont_);
+    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 278, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 278, 120, 24}, linkFont_);
+
+    HWND combo = CreateControl(IdComboBox1, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
+                               {154, 120, 140, 24}, font16_);
+    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromCp932(CarrierDomain).c_str()));
+    ::SendMessageW(combo, CB_SETMINVISIBLE, ComboBox1Rows, 0);
+    FitComboBox1Height(24);
+    constexpr DWORD Field = ES_AUTOHSCROLL | WS_TABSTOP;
+    CreateControl(IdEdit1, L"EDIT", L"", Field, WS_EX_CLIENTEDGE, {30, 40, 184, 24}, font16_);
+    HWND edit2 = CreateControl(IdEdit2, L"EDIT", L"", Field, WS_EX_CLIENTEDGE, {30, 120, 100, 24}, font16_);
+    ::ImmAssociateContextEx(edit2, nullptr, 0);  // the local part is typed without Japanese conversion
+    CreateControl(IdButton1, L"BUTTON", L"設定保存", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 0, {98, 172, 120, 25},
+                  font16_);
+    StackControls();
+    focusOnActivate_ = Control(IdEdit1);
+}
+
+// The closed list shows one row in the given height, whatever the font's own height makes of it.
+// What the selection field's height turns into differs between systems: it is corrected by
+// what the combo box became until it fits.
+void Win32MainForm1::FitComboBox1Height(int height96) {
+    HWND combo = Control(IdComboBox1);
+    const auto closedHeight = [combo] {
+        RECT bounds;
+        ::GetWindowRect(combo, &bounds);
+        return static_cast<int>(bounds.bottom - bounds.top);
+    };
+    // The height a list is created with includes its open rows.
+    const LRESULT row = ::SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0);
+    ::SetWindowPos(combo, nullptr, 0, 0, Scaled(140), Scaled(height96) + static_cast<int>(row) * ComboBox1Rows,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto field = static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int attempt = 0; attempt < 3 && closedHeight() != Scaled(height96); ++attempt) {
+        field += Scaled(height96) - closedHeight();
+        ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+}
+
+// The painted items lie in layout order, each covering the ones before it (a title covers its
+// frame's line); the input controls lie above them all, in tab order, which is the stacking order.
+void Win32MainForm1::StackControls() {
+    constexpr std::array<ControlId, 13> TopToBottom = {
+        IdEdit1, IdEdit2, IdComboBox1, IdButton1, IdSpeedButton3, IdSpeedButton2, IdSpeedButton1,
+        IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
+    };
+    HWND above = HWND_TOP;
+    for (ControlId id : TopToBottom) {
+        ::SetWindowPos(Control(id), above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = Control(id);
+    }
+}
+
+void Win32MainForm1::Show() {
+    RunHandler([this] { logic_->FormShow(); });
+    if (closeRequested_) return;
+    CentreOnScreen();
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetForegroundWindow(window_);
+}
+
+void Win32MainForm1::CentreOnScreen() {
+    RECT frame;
+    ::GetWindowRect(window_, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(window_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Win32MainForm1::TranslateDialogKey(MSG& message) {
+    if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
+    return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+LRESULT CALLBACK Win32MainForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Win32MainForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        form->window_ = window;
+    }
+    auto* form = reinterpret_cast<Win32MainForm1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    return form->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC: {  // the labels: grey on an opaque white ground
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, Grey);
+        ::SetBkColor(dc, White);
+        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus != nullptr && ::IsChild(window_, focus)) focusOnActivate_ = focus;
+        }
+        return ::DefWindowProcW(window_, message, wParam, lParam);  // focuses the window: WM_SETFOCUS
+    case WM_SETFOCUS:
+        if (::IsWindow(focusOnActivate_) && ::IsWindowEnabled(focusOnActivate_)) ::SetFocus(focusOnActivate_);
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);  // the main window's end is the program's
+        return 0;
+    default:
+        return ::DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void Win32MainForm1::OnCommand(int id, int code) {
+    if (logic_ == nullptr) return;  // the controls' own notifications while they are created
+    switch (id) {
+    case IdEdit1:
+    case IdEdit2:
+        if (code == EN_CHANGE) OnEditChange(id);
+        break;
+    case IdButton1:
+        if (code == BN_CLICKED) RunHandler([this] { logic_->Button1Click(); });
+        break;
+    case IdSpeedButton1:
+        RunHandler([this] { logic_->SpeedButton1Click(); });
+        break;
+    case IdSpeedButton2:
+        RunHandler([this] { logic_->SpeedButton2Click(); });
+        break;
+    case IdSpeedButton3:
+        RunHandler([this] { logic_->SpeedButton3Click(); });
+        break;
+    default:
+        break;
+    }
+}
+
+// A field takes only what CP932 can write, so what is typed is what gets stored and sent.
+void Win32MainForm1::OnEditChange(int id) {
+    HWND edit = Control(static_cast<ControlId>(id));
+    std::wstring& accepted = id == IdEdit1 ? edit1Accepted_ : edit2Accepted_;
+    const std::wstring text = WindowText(edit);
+    if (!Cp932FromWide(text)) {
+        DWORD caret = 0;
+        ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+        const DWORD inserted = text.size() > accepted.size() ? static_cast<DWORD>(text.size() - accepted.size()) : 0;
+        caret = caret > inserted ? caret - inserted : 0;  // back where the refused characters went in
+        ::SetWindowTextW(edit, accepted.c_str());  // raises this change again, with the text accepted
+        ::SendMessageW(edit, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+        ::MessageBeep(0);
+        return;
+    }
+    accepted = text;
+    RunHandler([this] { logic_->Edit1Change(); });
+}
+
+void Win32MainForm1::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        ShowFailureDisplay(failure.what(), window_);
+    } catch (...) {
+        ShowFailureDisplay("", window_);
+    }
+}
+
+std::string Win32MainForm1::Edit1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit1))); }
+std::string Win32MainForm1::Edit2Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit2))); }
+
+// An edit control reports every WM_SETTEXT as a change; the view's rule is a change of text only.
+void Win32MainForm1::SetEdit1Text(const std::string& cp932Text) {
+    const std::wstring text = WideFromCp932(cp932Text);
+    if (text != WindowText(Control(IdEdit1))) ::SetWindowTextW(Control(IdEdit1), text.c_str());
+}
+
+void Win32MainForm1::SetEdit2Text(const std::string& cp932Text) {
+    const std::wstring text = WideFromCp932(cp932Text);
+    if (text != WindowText(Control(IdEdit2))) ::SetWindowTextW(Control(IdEdit2), text.c_str());
+}
+
+int Win32MainForm1::ComboBox1ItemIndex() const {
+    return static_cast<int>(::SendMessageW(Control(IdComboBox1), CB_GETCURSEL, 0, 0));
+}
+
+void Win32MainForm1::SetComboBox1ItemIndex(int index) {
+    const auto count = static_cast<int>(::SendMessageW(Control(IdComboBox1), CB_GETCOUNT, 0, 0));
+    ::SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
+}
+
+std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdComboBox1))); }
+
+void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(IdButton1), enabled); }
+
+void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
+
+void Win32MainForm1::Close() {
+    closeRequested_ = true;
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+std::string Win32MainForm1::ExecutablePath() const {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return Cp932FromWideReplacing(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace app::win32

@@ -1,0 +1,98 @@
+#pragma once
+// The main window's Win32 face: the controls at their pixel places (scaled from 96 DPI), forwarding
+// their events to the window logic TMainForm1 and showing what it asks for.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/main_form1.h"
+#include "app/main_form_view.h"
+
+// After the program's headers: <windows.h> defines macros named like some of their constants.
+#include <windows.h>
+
+namespace app::win32 {
+
+// Child window ids, in the order of the window's layout.
+enum ControlId : int {
+    IdShape2 = 100,
+    IdLabel5,
+    IdShape1,
+    IdLabel1,
+    IdLabel2,
+    IdLabel3,
+    IdSpeedButton1,
+    IdSpeedButton2,
+    IdSpeedButton3,
+    IdComboBox1,
+    IdEdit1,
+    IdEdit2,
+    IdButton1,
+};
+
+class Win32MainForm1 : public TMainForm1View {
+public:
+    explicit Win32MainForm1(DroppedFile argument1);
+    ~Win32MainForm1() override;
+    Win32MainForm1(const Win32MainForm1&) = delete;
+    Win32MainForm1& operator=(const Win32MainForm1&) = delete;
+
+    HWND Handle() const { return window_; }
+
+    // Runs FormShow before the window reaches the screen, then shows it centred, unless FormShow
+    // asked to close it (a send).
+    void Show();
+    // Tab, Shift+Tab and Enter on the push button, as a dialog takes them. True when taken.
+    bool TranslateDialogKey(MSG& message);
+
+    // TMainForm1View
+    std::string Edit1Text() const override;
+    void SetEdit1Text(const std::string& cp932Text) override;
+    std::string Edit2Text() const override;
+    void SetEdit2Text(const std::string& cp932Text) override;
+    int ComboBox1ItemIndex() const override;
+    void SetComboBox1ItemIndex(int index) override;
+    std::string ComboBox1Text() const override;
+    void SetButton1Enabled(bool enabled) override;
+    void ShowMessage(const std::string& cp932Text) override;
+    void Close() override;
+    std::string ExecutablePath() const override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateMainWindow();
+    void CreateFonts();
+    void CreateControls();
+    HWND CreateControl(ControlId id, const wchar_t* windowClass, const wchar_t* text, DWORD style, DWORD exStyle,
+                       RECT bounds96, HFONT font);
+    void StackControls();
+    void FitComboBox1Height(int height96);
+    void OnCommand(int id, int code);
+    void OnEditChange(int id);
+    // A failure escaping a handler goes to the failure display; the window goes on.
+    void RunHandler(const std::function<void()>& handler);
+    void CentreOnScreen();
+    int Scaled(int pixelsAt96) const;
+    HWND Control(ControlId id) const { return ::GetDlgItem(window_, id); }
+
+    HWND window_ = nullptr;
+    int dpi_ = 96;
+    HFONT font12_ = nullptr;
+    HFONT font16_ = nullptr;
+    HFONT font16Bold_ = nullptr;
+    HFONT linkFont_ = nullptr;
+    HWND focusOnActivate_ = nullptr;
+    // What each text field held when it last held only CP932 text.
+    std::wstring edit1Accepted_;
+    std::wstring edit2Accepted_;
+
+    std::unique_ptr<TMainForm1> logic_;
+    bool closeRequested_ = false;
+};
+
+// The font the layout was made with, or the system's substitute for it.
+std::wstring WindowFontFamily();
+
+}  // namespace app::win32

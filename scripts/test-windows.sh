@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the Windows program's layers with MinGW-w64 and runs their tests under Wine against the
+# test bed: every test of platform/, net/socket, net/ftp and net/http. Also compiles the 32-bit
+# build, which needs a 32-bit Wine to run, and prints the CPU the idle benchmark's wait uses.
+#   scripts/test-windows.sh [ctest arguments...]
+# scripts/test.sh runs it after the Linux tests, inside its test bed; run alone, it starts a bed
+# of its own. MILTE_WIN_BUILD_DIR picks the build directory (default: build-win64; the 32-bit
+# one is the same with -win32 in place of -win64).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${MILTE_WIN_BUILD_DIR:-build-win64}
+BUILD_DIR_32=${BUILD_DIR/win64/win32}
+[[ "$BUILD_DIR_32" != "$BUILD_DIR" ]] || BUILD_DIR_32=$BUILD_DIR-win32
+cd "$ROOT"
+
+PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 fonts-wine fonts-ipafont-gothic)
+missing=()
+for package in "${PACKAGES[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2> /dev/null || true)
+    [[ "$status" == installed ]] || missing+=("$package")
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "test-windows: installing ${missing[*]}" >&2
+    SUDO=()
+    [[ $EUID -eq 0 ]] || SUDO=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${SUDO[@]}" apt-get update
+    "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$BUILD_DIR" -G Ninja -DMILTE_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+cmake --build "$BUILD_DIR"
+cmake -S . -B "$BUILD_DIR_32" -G Ninja -DMILTE_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
+cmake --build "$BUILD_DIR_32"
+
+# A Wine of its own: a fresh prefix, a wineserver that stays for the whole run (each program then
+# starts in a tenth of a second), both gone at the end.
+WINE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/milte-wine.XXXXXX")
+export WINEPREFIX=$WINE_HOME/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+OWN_BED=
+finish() {
+    local status=$?
+    trap - EXIT INT TERM
+    wineserver -k 2> /dev/null || true
+    rm -rf "$WINE_HOME"
+    if [[ -n "$OWN_BED" ]]; then
+        scripts/testbed/stop.sh "$OWN_BED" || status=1
+        [[ $status -ne 0 ]] || rm -rf "$OWN_BED"
+    fi
+    exit "$status"
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+if [[ -z "${MILTE_TB_DIR:-}" ]]; then
+    OWN_BED=$(mktemp -d "${TMPDIR:-/tmp}/milte-testbed.XXXXXX")
+    scripts/testbed/start.sh "$OWN_BED"
+    set -a
+    # shellcheck disable=SC1091
+    source "$OWN_BED/env"
+    set +a
+fi
+
+wineserver -p
+wine cmd /c exit  # makes the prefix before the tests list themselves through Wine
+
+# Left out, for what Wine does differently from Windows:
+# - Wine reports a peer's close only once the data before it is read (Windows at once), so a Read
+#   waiting for more than came before the close cannot end there;
+# - Wine cannot name a Linux file whose name is not UTF-8, so a file stored under a CP932 name
+#   cannot be read back from the Windows side (the Linux run reads it).
+WINE_DIFFERS='DataIo\.ReadOfMoreThanArrivesReturnsWhatCameBeforeTheClose|JapaneseNameIsStoredAsCp932'
+ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 -E "$WINE_DIFFERS" "$@"
+
+echo "test-windows: the idle benchmark under Wine"
+wine "$BUILD_DIR/bench/bench_socket.exe" idle

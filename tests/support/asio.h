@@ -1,0 +1,72 @@
+#pragma once
+// Asio for the tests and benchmarks. On Windows Asio brings in the system's headers, whose macros
+// would rename the constants that the platform's headers declare under the same names (FD_READ,
+// WM_TIMER, WSAEINTR, REG_SZ ...). Asio has been expanded with them already, so they go here,
+// and the platform's names mean the platform's constants in every file that uses Asio.
+
+#include <asio.hpp>
+
+#undef PostMessage
+#undef WM_TIMER
+#undef WM_USER
+#undef FD_READ
+#undef FD_WRITE
+#undef FD_OOB
+#undef FD_ACCEPT
+#undef FD_CONNECT
+#undef FD_CLOSE
+#undef REG_NONE
+#undef REG_SZ
+#undef REG_EXPAND_SZ
+#undef REG_BINARY
+#undef REG_DWORD
+#undef WSAEINTR
+#undef WSAEBADF
+#undef WSAEACCES
+#undef WSAEFAULT
+#undef WSAEINVAL
+#undef WSAEMFILE
+#undef WSAEWOULDBLOCK
+#undef WSAEINPROGRESS
+#undef WSAEALREADY
+#undef WSAENOTSOCK
+#undef WSAEDESTADDRREQ
+#undef WSAEMSGSIZE
+#undef WSAEPROTOTYPE
+#undef WSAENOPROTOOPT
+#undef WSAEPROTONOSUPPORT
+#undef WSAESOCKTNOSUPPORT
+#undef WSAEOPNOTSUPP
+#undef WSAEPFNOSUPPORT
+#undef WSAEAFNOSUPPORT
+#undef WSAEADDRINUSE
+#undef WSAEADDRNOTAVAIL
+#undef WSAENETDOWN
+#undef WSAENETUNREACH
+#undef WSAENETRESET
+#undef WSAECONNABORTED
+#undef WSAECONNRESET
+#undef WSAENOBUFS
+#undef WSAEISCONN
+#undef WSAENOTCONN
+#undef WSAESHUTDOWN
+#undef WSAETOOMANYREFS
+#undef WSAETIMEDOUT
+#undef WSAECONNREFUSED
+#undef WSAELOOP
+#undef WSAENAMETOOLONG
+#undef WSAEHOSTDOWN
+#undef WSAEHOSTUNREACH
+#undef WSAENOTEMPTY
+#undef WSAEPROCLIM
+#undef WSAEUSERS
+#undef WSAEDQUOT
+#undef WSAESTALE
+#undef WSAEREMOTE
+#undef WSASYSNOTREADY
+#undef WSAVERNOTSUPPORTED
+#undef WSANOTINITIALISED
+#undef WSAHOST_NOT_FOUND
+#undef WSATRY_AGAIN
+#undef WSANO_RECOVERY
+#undef WSANO_DATA

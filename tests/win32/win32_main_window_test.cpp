@@ -1,0 +1,182 @@
+// The Win32 main window as the user meets it, in process under Wine: every control's rectangle,
+// the frame, the fonts, the tab order, the link buttons that never take the focus, the field
+// without Japanese input and the fields that refuse what CP932 cannot write.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/build_constants.h"
+#include "app/win32/win32_main_form1.h"  // includes <windows.h> after the program's headers
+
+#include <imm.h>
+
+namespace {
+
+using app::win32::Win32MainForm1;
+using namespace app::win32;
+
+struct Placed {
+    ControlId id;
+    const char* name;
+    int left, top, width, height;
+};
+
+// The window's layout at 96 pixels per inch.
+constexpr Placed Layout[] = {
+    {IdShape2, "Shape2", 12, 96, 294, 60},
+    {IdLabel5, "Label5", 16, 216, 290, 60},
+    {IdShape1, "Shape1", 12, 20, 220, 60},
+    {IdLabel1, "Label1", 24, 12, 110, 16},
+    {IdLabel2, "Label2", 24, 92, 115, 16},
+    {IdLabel3, "Label3", 132, 124, 17, 16},
+    {IdSpeedButton1, "SpeedButton1", 288, 2, 28, 24},
+    {IdSpeedButton2, "SpeedButton2", 194, 278, 120, 24},
+    {IdSpeedButton3, "SpeedButton3", 4, 278, 120, 24},
+    {IdComboBox1, "ComboBox1", 154, 120, 140, 24},
+    {IdEdit1, "Edit1", 30, 40, 184, 24},
+    {IdEdit2, "Edit2", 30, 120, 100, 24},
+    {IdButton1, "Button1", 98, 172, 120, 25},
+};
+
+class Win32MainWindow : public ::testing::Test {
+protected:
+    Win32MainWindow() : form_(app::DroppedFile{}) {
+        HDC screen = ::GetDC(nullptr);
+        dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+
+    HWND Control(ControlId id) const { return ::GetDlgItem(form_.Handle(), id); }
+    int Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
+
+    // The control's rectangle in the window's client area (a list's while it is closed).
+    RECT Bounds(ControlId id) const {
+        RECT bounds;
+        ::GetWindowRect(Control(id), &bounds);
+        ::MapWindowPoints(HWND_DESKTOP, form_.Handle(), reinterpret_cast<POINT*>(&bounds), 2);
+        return bounds;
+    }
+
+    LOGFONTW Font(ControlId id) const {
+        LOGFONTW font{};
+        auto handle = reinterpret_cast<HFONT>(::SendMessageW(Control(id), WM_GETFONT, 0, 0));
+        ::GetObjectW(handle, sizeof font, &font);
+        return font;
+    }
+
+    void ShowAndFocus(ControlId id) {
+        ::ShowWindow(form_.Handle(), SW_SHOW);
+        ::SetForegroundWindow(form_.Handle());
+        ::SetFocus(Control(id));
+        Pump();
+    }
+
+    static void Pump() {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+
+    Win32MainForm1 form_;
+    int dpi_ = 96;
+};
+
+TEST_F(Win32MainWindow, EveryControlLiesWhereTheLayoutPutsIt) {
+    RECT client;
+    ::GetClientRect(form_.Handle(), &client);
+    EXPECT_EQ(client.right, Scaled(318));
+    EXPECT_EQ(client.bottom, Scaled(306));
+    for (const Placed& control : Layout) {
+        const RECT bounds = Bounds(control.id);
+        EXPECT_EQ(bounds.left, Scaled(control.left)) << control.name;
+        EXPECT_EQ(bounds.top, Scaled(control.top)) << control.name;
+        EXPECT_EQ(bounds.right - bounds.left, Scaled(control.width)) << control.name;
+        EXPECT_EQ(bounds.bottom - bounds.top, Scaled(control.height)) << control.name;
+    }
+}
+
+TEST_F(Win32MainWindow, IsAFixedToolWindowWithOnlyACloseBoxThatTakesNoDroppedFiles) {
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(form_.Handle(), GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(form_.Handle(), GWL_EXSTYLE));
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_HSCROLL | WS_VSCROLL));
+    EXPECT_FALSE(exStyle & WS_EX_ACCEPTFILES);
+    wchar_t title[32] = {};
+    ::GetWindowTextW(form_.Handle(), title, 32);
+    EXPECT_STREQ(title, L"ミルテ・ポスト");
+}
+
+TEST_F(Win32MainWindow, FontsAreTheLayoutsCharacterHeightsInShiftJis) {
+    struct Expected {
+        ControlId id;
+        int height;
+        bool bold, underline;
+    };
+    for (const Expected& expected : {Expected{IdLabel5, 12, false, false}, Expected{IdLabel1, 16, true, false},
+                                     Expected{IdLabel3, 16, true, false}, Expected{IdSpeedButton2, 12, false, true},
+                                     Expected{IdEdit1, 16, false, false}, Expected{IdButton1, 16, false, false},
+                                     Expected{IdComboBox1, 16, false, false}}) {
+        const LOGFONTW font = Font(expected.id);
+        EXPECT_EQ(font.lfHeight, -Scaled(expected.height)) << expected.id;
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, expected.bold) << expected.id;
+        EXPECT_EQ(font.lfUnderline != 0, expected.underline) << expected.id;
+        EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET) << expected.id;
+        EXPECT_EQ(std::wstring(font.lfFaceName), WindowFontFamily()) << expected.id;
+    }
+}
+
+TEST_F(Win32MainWindow, TabGoesFromTheNameToTheAddressTheListAndAnEnabledSaveButtonOnly) {
+    HWND window = form_.Handle();
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit1), FALSE), Control(IdEdit2));
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit2), FALSE), Control(IdComboBox1));
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdEdit1));  // Button1 disabled
+
+    form_.SetEdit1Text("Taro");
+    form_.SetEdit2Text("taro");  // both filled: the logic enables the button
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdButton1));
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton1), FALSE), Control(IdEdit1));
+    for (ControlId link : {IdSpeedButton1, IdSpeedButton2, IdSpeedButton3})
+        EXPECT_FALSE(::GetWindowLongPtrW(Control(link), GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST_F(Win32MainWindow, ALinkButtonPressedKeepsTheFocusWhereItWasAndShowsTheHand) {
+    ShowAndFocus(IdEdit2);
+    ASSERT_EQ(::GetFocus(), Control(IdEdit2));
+    HWND link = Control(IdSpeedButton3);
+    EXPECT_EQ(::SendMessageW(link, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(form_.Handle()), 0), MA_NOACTIVATE);
+    ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(::GetFocus(), Control(IdEdit2));
+    ::ReleaseCapture();  // no button-up: the click's dialog stays out of this test
+    EXPECT_EQ(reinterpret_cast<HCURSOR>(::GetClassLongPtrW(link, GCLP_HCURSOR)), ::LoadCursorW(nullptr, IDC_HAND));
+}
+
+TEST_F(Win32MainWindow, TheAddressFieldHasNoJapaneseInput) {
+    HIMC context = ::ImmGetContext(Control(IdEdit2));
+    EXPECT_EQ(context, nullptr);
+    if (context != nullptr) ::ImmReleaseContext(Control(IdEdit2), context);
+}
+
+TEST_F(Win32MainWindow, TheListOffersOnlyTheCarrierDomainSelectedAndTakesNoTyping) {
+    HWND list = Control(IdComboBox1);
+    EXPECT_EQ(::GetWindowLongPtrW(list, GWL_STYLE) & 0x3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(form_.ComboBox1ItemIndex(), 0);
+    EXPECT_EQ(form_.ComboBox1Text(), app::CarrierDomain);
+    form_.SetComboBox1ItemIndex(1);
+    EXPECT_EQ(form_.ComboBox1ItemIndex(), -1);
+    EXPECT_EQ(form_.ComboBox1Text(), "");
+}
+
+TEST_F(Win32MainWindow, AFieldRefusesACharacterThatCp932CannotWriteAndKeepsItsText) {
+    form_.SetEdit1Text("\x8e\x52\x93\x63");  // 山田
+    ::SetWindowTextW(Control(IdEdit1), L"山田\U0001F600");  // as a paste would bring it
+    EXPECT_EQ(form_.Edit1Text(), "\x8e\x52\x93\x63");
+    ::SetWindowTextW(Control(IdEdit1), L"山田①");  // NEC's circled digits are CP932
+    EXPECT_EQ(form_.Edit1Text(), "\x8e\x52\x93\x63\x87\x40");
+}
+
+}  // namespace
