@@ -2,22 +2,23 @@
 // name and the destination.
 
 #include <exception>
-#include <string>
+#include <filesystem>
 
 #include "app/dropped_file_check.h"
 #include "app/win32/win32_main_form1.h"  // first of the Win32 headers: it includes <windows.h> last
 #include "app/win32/message_box.h"
-#include "platform/win32/wide_text.h"
+#include "platform/file_path.h"
 
 #include <shellapi.h>
 
 namespace {
 
-// Argument 1 as the shell passed it, in UTF-8; empty when there is none.
-std::string Argument1() {
+// Argument 1 as the shell passed it; empty when there is none.
+platform::FilePath Argument1() {
     int count = 0;
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::string argument1 = (arguments != nullptr && count > 1) ? platform::win32::Utf8FromWide(arguments[1]) : "";
+    platform::FilePath argument1{(arguments != nullptr && count > 1) ? std::filesystem::path(arguments[1])
+                                                                     : std::filesystem::path()};
     ::LocalFree(arguments);
     return argument1;
 }
@@ -35,8 +36,7 @@ void RunMessageLoop(app::win32::Win32MainForm1& form) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
-        const std::string argument1 = Argument1();
-        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromUtf8(argument1.c_str()));
+        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromPath(Argument1()));
         MainForm1.Show();
         RunMessageLoop(MainForm1);
     } catch (const std::exception& failure) {

@@ -50,13 +50,6 @@ bool FontInstalled(const wchar_t* family) {
     return found;
 }
 
-HFONT MakeFont(int pixelHeight, bool bold, bool underline) {
-    static const std::wstring family = WindowFontFamily();
-    // Negative: the character height, without the internal leading.
-    return ::CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                         family.c_str());
-}
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -74,6 +67,14 @@ std::wstring WindowFontFamily() {
     return L"ＭＳ Ｐゴシック";  // the font mapper picks a Shift-JIS face
 }
 
+HFONT MakeWindowFont(int pixelHeight, bool bold, bool underline) {
+    static const std::wstring family = WindowFontFamily();
+    // Negative: the character height, without the internal leading.
+    return ::CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                         family.c_str());
+}
+
 Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
     HDC screen = ::GetDC(nullptr);
     dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
@@ -81,11 +82,15 @@ Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
     CreateFonts();
     CreateMainWindow();
     CreateControls();
+    progress_ = std::make_unique<Win32ProgressWindow>(window_, dpi_, [this] {
+        RunHandler([this] { logic_->CancelButtonClick(); });
+    });
     logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
 }
 
 Win32MainForm1::~Win32MainForm1() {
     logic_.reset();
+    progress_.reset();
     if (::IsWindow(window_)) ::DestroyWindow(window_);
     for (HFONT font : {font12_, font16_, font16Bold_, linkFont_}) ::DeleteObject(font);
 }
@@ -93,10 +98,10 @@ Win32MainForm1::~Win32MainForm1() {
 int Win32MainForm1::Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
 
 void Win32MainForm1::CreateFonts() {
-    font12_ = MakeFont(Scaled(12), false, false);
-    font16_ = MakeFont(Scaled(16), false, false);
-    font16Bold_ = MakeFont(Scaled(16), true, false);
-    linkFont_ = MakeFont(Scaled(12), false, true);
+    font12_ = MakeWindowFont(Scaled(12), false, false);
+    font16_ = MakeWindowFont(Scaled(16), false, false);
+    font16Bold_ = MakeWindowFont(Scaled(16), true, false);
+    linkFont_ = MakeWindowFont(Scaled(12), false, true);
 }
 
 void Win32MainForm1::CreateMainWindow() {
@@ -338,6 +343,8 @@ std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideReplacin
 void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(IdButton1), enabled); }
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
+void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }
+void Win32MainForm1::HideProgress() { progress_->Hide(); }
 
 void Win32MainForm1::Close() {
     closeRequested_ = true;
