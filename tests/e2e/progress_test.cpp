@@ -83,7 +83,7 @@ protected:
         requests_ = std::make_unique<testsupport::LogTail>(bed().nginx.requestLog);
         run_ = std::make_unique<ProgramRun>(e2e::Settings{"Taro", "taro", 0},
                                             e2e::Servers{ftp_.port(), bed().nginx.port}, folder_.Write(name, bytes));
-        const std::string window = run_->WaitForWindow(10s);
+        const std::string window = run_->WaitForWindow(30s);  // a first start under Wine is slow
         const auto deadline = Clock::now() + 30s;
         while (!window.empty() && reader_->received < receivedFirst && Clock::now() < deadline)
             std::this_thread::sleep_for(20ms);
@@ -92,7 +92,7 @@ protected:
 
     testsupport::TempDir folder_;
     std::shared_ptr<SlowReader> reader_ = std::make_shared<SlowReader>();
-    ScriptServer ftp_;
+    ScriptServer ftp_{testsupport::Milliseconds{60'000}};  // a first connection from Wine can take a while
     std::unique_ptr<testsupport::LogTail> requests_;  // the notifications from the start of the send
     std::unique_ptr<ProgramRun> run_;
 };
@@ -106,8 +106,13 @@ TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage
     e2e::SaveScreenshot(window, "send-progress-1.png");
     std::this_thread::sleep_for(1500ms);
     e2e::SaveScreenshot(window, "send-progress-2.png");
+    // The windows on the screen once the message has had time to appear.
     std::size_t windowsWithTheMessage = 0;
-    const RunResult result = run_->Finish([&](const e2e::Dialog&) { windowsWithTheMessage = run_->VisibleWindows().size(); });
+    const RunResult result = run_->Finish([&](const e2e::Dialog&) {
+        run_->WaitForWindow(10s);
+        std::this_thread::sleep_for(300ms);
+        windowsWithTheMessage = run_->VisibleWindows().size();
+    });
 
     EXPECT_GT(e2e::ColouredPixels("send-progress-2.png"), e2e::ColouredPixels("send-progress-1.png") + 100)
         << "the bar did not move on";
