@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/dialog_texts.h"
+#include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
 #include "platform/win32/wide_text.h"
@@ -98,7 +99,7 @@ void Win32ProgressWindow::Show(const ProgressWindowContents& contents) {
     SetControlText(IdBytes, WideFromCp932(contents.bytes));
     if (::IsWindowVisible(window_)) return;
     LogShownWindow("progress", WideFromCp932(ApplicationTitle()), fileName);
-    CentreOnScreen();
+    CentreOnScreen(window_);
     ::ShowWindow(window_, SW_SHOW);
     ::SetForegroundWindow(window_);
     ::SetFocus(window_);
@@ -113,23 +114,11 @@ void Win32ProgressWindow::SetControlText(ProgressControlId id, const std::wstrin
     if (shown != text) ::SetWindowTextW(control, text.c_str());
 }
 
-void Win32ProgressWindow::CentreOnScreen() {
-    RECT frame;
-    ::GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(window_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 LRESULT CALLBACK Win32ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<Win32ProgressWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        form->window_ = window;
-    }
-    auto* form = reinterpret_cast<Win32ProgressWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = FormOfWindow<Win32ProgressWindow>(window, message, lParam);
     if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    form->window_ = window;
     return form->HandleMessage(message, wParam, lParam);
 }
 

@@ -45,7 +45,6 @@ private:
                        RECT bounds96, HFONT font);
     // Sets a control's text only when it changes, so a busy upload does not make it flicker.
     void SetControlText(ProgressControlId id, const std::wstring& text);
-    void CentreOnScreen();
     int Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
     HWND Control(ProgressControlId id) const { return ::GetDlgItem(window_, id); }
 

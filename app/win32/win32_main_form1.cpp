@@ -9,6 +9,7 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
 #include "platform/win32/wide_text.h"
@@ -204,19 +205,11 @@ void Win32MainForm1::StackControls() {
 void Win32MainForm1::Show() {
     RunHandler([this] { logic_->FormShow(); });
     if (closeRequested_) return;
-    CentreOnScreen();
+    CentreOnScreen(window_);
     ::ShowWindow(window_, SW_SHOW);
     ::SetForegroundWindow(window_);
 }
 
-void Win32MainForm1::CentreOnScreen() {
-    RECT frame;
-    ::GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(window_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 bool Win32MainForm1::TranslateDialogKey(MSG& message) {
     if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
@@ -224,13 +217,9 @@ bool Win32MainForm1::TranslateDialogKey(MSG& message) {
 }
 
 LRESULT CALLBACK Win32MainForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<Win32MainForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        form->window_ = window;
-    }
-    auto* form = reinterpret_cast<Win32MainForm1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = FormOfWindow<Win32MainForm1>(window, message, lParam);
     if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    form->window_ = window;
     return form->HandleMessage(message, wParam, lParam);
 }
 

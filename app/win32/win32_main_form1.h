@@ -76,7 +76,6 @@ private:
     void OnEditChange(int id);
     // A failure escaping a handler goes to the failure display; the window goes on.
     void RunHandler(const std::function<void()>& handler);
-    void CentreOnScreen();
     int Scaled(int pixelsAt96) const;
     HWND Control(ControlId id) const { return ::GetDlgItem(window_, id); }
 
