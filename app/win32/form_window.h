@@ -1,5 +1,6 @@
 #pragma once
-// What the program's top-level windows share: the object behind a window, and the centring.
+// What the program's top-level windows share: the object behind a window, their controls laid
+// out at 96 DPI and scaled, and the centring.
 
 #include <windows.h>
 
@@ -16,6 +17,13 @@ Form* FormOfWindow(HWND window, UINT message, LPARAM lParam) {
     }
     return reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
+
+inline int ScaledToDpi(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+// A visible child control with its id and font, at its place at 96 DPI (left, top, width,
+// height) scaled to dpi. Throws when the system refuses it.
+HWND CreateChildControl(HWND parent, int dpi, int id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                        DWORD exStyle, RECT bounds96, HFONT font);
 
 inline void CentreOnScreen(HWND window) {
     RECT frame;

@@ -51,6 +51,8 @@ Win32ProgressWindow::Win32ProgressWindow(HWND owner, int dpi, std::function<void
     CreateControls();
 }
 
+int Win32ProgressWindow::Scaled(int pixelsAt96) const { return ScaledToDpi(pixelsAt96, dpi_); }
+
 Win32ProgressWindow::~Win32ProgressWindow() {
     if (::IsWindow(window_)) ::DestroyWindow(window_);
     for (HFONT font : {font12_, font12Bold_, font16_}) ::DeleteObject(font);
@@ -69,13 +71,7 @@ void Win32ProgressWindow::CreateProgressWindow(HWND owner) {
 
 HWND Win32ProgressWindow::CreateControl(ProgressControlId id, const wchar_t* windowClass, const wchar_t* text,
                                         DWORD style, RECT bounds96, HFONT font) {
-    HWND control = ::CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, Scaled(bounds96.left),
-                                     Scaled(bounds96.top), Scaled(bounds96.right), Scaled(bounds96.bottom), window_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
-    if (control == nullptr) throw std::runtime_error("Cannot create a control of the progress window");
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
+    return CreateChildControl(window_, dpi_, id, windowClass, text, style, 0, bounds96, font);
 }
 
 // Bounds are left, top, width, height at 96 DPI, as in the Qt face.
@@ -113,7 +109,6 @@ void Win32ProgressWindow::SetControlText(ProgressControlId id, const std::wstrin
     shown.resize(static_cast<std::size_t>(::GetWindowTextW(control, shown.data(), static_cast<int>(shown.size()))));
     if (shown != text) ::SetWindowTextW(control, text.c_str());
 }
-
 
 LRESULT CALLBACK Win32ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* form = FormOfWindow<Win32ProgressWindow>(window, message, lParam);

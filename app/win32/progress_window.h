@@ -45,7 +45,7 @@ private:
                        RECT bounds96, HFONT font);
     // Sets a control's text only when it changes, so a busy upload does not make it flicker.
     void SetControlText(ProgressControlId id, const std::wstring& text);
-    int Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
+    int Scaled(int pixelsAt96) const;
     HWND Control(ProgressControlId id) const { return ::GetDlgItem(window_, id); }
 
     HWND window_ = nullptr;

@@ -28,7 +28,6 @@ constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 // A tool window's small caption with only a close box; the application window flag keeps the
 // program's entry in the task bar.
 constexpr DWORD FrameExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
-constexpr DWORD Child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 constexpr int ComboBox1Rows = 20;
 
 constexpr wchar_t ServiceDescription[] =
@@ -96,7 +95,7 @@ Win32MainForm1::~Win32MainForm1() {
     for (HFONT font : {font12_, font16_, font16Bold_, linkFont_}) ::DeleteObject(font);
 }
 
-int Win32MainForm1::Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
+int Win32MainForm1::Scaled(int pixelsAt96) const { return ScaledToDpi(pixelsAt96, dpi_); }
 
 void Win32MainForm1::CreateFonts() {
     font12_ = MakeWindowFont(Scaled(12), false, false);
@@ -130,13 +129,7 @@ void Win32MainForm1::CreateMainWindow() {
 
 HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                                    DWORD exStyle, RECT bounds96, HFONT font) {
-    HWND control = ::CreateWindowExW(exStyle, windowClass, text, Child | style, Scaled(bounds96.left),
-                                     Scaled(bounds96.top), Scaled(bounds96.right), Scaled(bounds96.bottom), window_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
-    if (control == nullptr) throw std::runtime_error("Cannot create a control of the main window");
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
+    return CreateChildControl(window_, dpi_, id, windowClass, text, WS_CLIPSIBLINGS | style, exStyle, bounds96, font);
 }
 
 // Bounds are left, top, width, height at 96 DPI.
