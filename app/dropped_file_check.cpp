@@ -36,7 +36,8 @@ bool IsSendableName(std::string_view cp932Name) {
     return LastDelimiter("\\:", cp932Name) == std::string_view::npos;
 }
 
-// nullopt when the file cannot be opened for reading; then the size refuses nothing.
+}  // namespace
+
 std::optional<std::int64_t> FileSize(const platform::FilePath& path) {
     try {
         platform::FileStream file(path, platform::FileStream::Mode::Read);
@@ -45,8 +46,6 @@ std::optional<std::int64_t> FileSize(const platform::FilePath& path) {
         return std::nullopt;
     }
 }
-
-}  // namespace
 
 DroppedFile DroppedFileFromPath(platform::FilePath path) {
     if (path.Empty()) return {};

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,8 @@ using RefusalMessage = std::function<void(const std::string& cp932Text)>;
 DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse);
 
 bool IsAcceptedExtension(std::string_view extension);
+
+// nullopt when the file cannot be opened for reading (then the size check refuses nothing).
+std::optional<std::int64_t> FileSize(const platform::FilePath& path);
 
 }  // namespace app

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/dropped_file_check.h"
 #include "app/file_name_parts.h"
 #include "app/message_texts.h"
 #include "app/send_server.h"
@@ -17,7 +18,8 @@ TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1)
     : view_(view),
       argument1_(std::move(argument1)),
       watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }),
-      notifyDeadline_(NotifyTimeLimit, [this] { StopWorkingComponents(); }) {
+      notifyDeadline_(NotifyTimeLimit, [this] { StopWorkingComponents(); }),
+      progress_(view) {
     CreateComponents();
     view_.SetComboBox1ItemIndex(0);
 }
@@ -51,7 +53,9 @@ void TMainForm1::CreateComponents() {
     WatchForProgress();
 }
 
-// Every sign that a component is getting on restarts the watchdog's count.
+// Every sign that a component is getting on restarts the watchdog's count; the upload's own
+// events (the transfer's start, each piece of the file handed to the data connection) also move
+// the progress window on.
 void TMainForm1::WatchForProgress() {
     const auto progress = [this](platform::TObject*) { watchdog_.Feed(); };
     for (psock::TPowersock* component : {static_cast<psock::TPowersock*>(NMFTP1.get()),
@@ -62,9 +66,16 @@ void TMainForm1::WatchForProgress() {
         component->OnPacketRecvd = progress;
     }
     NMFTP1->OnConnect = progress;  // logged in
-    NMFTP1->OnTransactionStart = progress;
     NMFTP1->OnTransactionStop = progress;
     NMHTTP1->OnAboutToSend = progress;
+    NMFTP1->OnTransactionStart = [this](platform::TObject*) {
+        watchdog_.Feed();
+        progress_.SetStep(SendStep::Uploading);
+    };
+    NMFTP1->OnPacketSent = [this](platform::TObject*) {
+        watchdog_.Feed();
+        if (NMFTP1->DataSocket) progress_.SetBytesSent(NMFTP1->DataSocket->BytesSent);
+    };
 }
 
 void TMainForm1::FormShow() {
@@ -118,8 +129,9 @@ void TMainForm1::SendDroppedFile() {
         UploadAndNotify();
     } catch (const std::exception&) {
         StopWatching();
-        BeepAndShowMessage(SendFailedMessage());
+        if (!cancelled_) BeepAndShowMessage(SendFailedMessage());
     }
+    progress_.Hide();
     StopWatching();
 }
 
@@ -132,6 +144,8 @@ void TMainForm1::UploadAndNotify() {
     NMFTP1->UserID = "zdq";
     NMFTP1->Password = "Qm7tR2xw";
 
+    const std::string fileName = ExtractFileName(argument1_.cp932Path);
+    progress_.Begin(fileName, FileSize(argument1_.path).value_or(0));
     watchdog_.Start();
     NMFTP1->Connect();
     ThrowIfStalled();
@@ -139,12 +153,13 @@ void TMainForm1::UploadAndNotify() {
     ThrowIfStalled();
     NMFTP1->ChangeDir("./");
     ThrowIfStalled();
-    const std::string fileName = ExtractFileName(argument1_.cp932Path);
     NMFTP1->Upload(argument1_.path, fileName);  // NMFTP1Success shows the success message in here
+    ThrowIfStalled();
 
     const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
     const std::string url =
         NotifyUrl(server.host + port, fileName, view_.Edit1Text(), view_.Edit2Text(), view_.ComboBox1Text());
+    progress_.SetStep(SendStep::Notifying);
     watchdog_.Start();
     notifyDeadline_.Start();
     NMHTTP1->Post(url, "");
@@ -158,10 +173,19 @@ void TMainForm1::UploadAndNotify() {
 }
 
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
-    if (Trans_Type != nmftp::cmdUpload) return;
+    if (Trans_Type != nmftp::cmdUpload || cancelled_) return;
     watchdog_.Stop();  // the user may read the message as long as they like
     const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
     BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(argument1_.cp932Path)));
+}
+
+// The user stops the send: whatever waits is cancelled at once, as for a stall, and the send
+// ends without a message. Nothing more goes to the server.
+void TMainForm1::CancelButtonClick() {
+    if (!progress_.Visible()) return;  // a click that arrives after the window has gone
+    cancelled_ = true;
+    progress_.Hide();
+    watchdog_.Trip();
 }
 
 // The watchdog's verdict: cancel whichever component is waiting, so its operation fails.
@@ -178,11 +202,13 @@ void TMainForm1::StopWatching() {
 
 // A cancel can land just after the operation it was meant for has finished its wait.
 void TMainForm1::ThrowIfStalled() const {
+    if (cancelled_) throw psock::EAbortError("Send cancelled");
     if (watchdog_.Expired()) throw psock::EAbortError("Send stalled");
     if (notifyDeadline_.Expired()) throw psock::EAbortError("Notification took too long");
 }
 
 void TMainForm1::BeepAndShowMessage(const std::string& cp932Text) {
+    progress_.Hide();  // a message never shares the screen with the progress window
     platform::MessageBeep();
     view_.ShowMessage(cp932Text);
 }

@@ -12,6 +12,7 @@
 
 #include "app/dropped_file_check.h"
 #include "app/main_form_view.h"
+#include "app/send_progress.h"
 #include "app/send_watchdog.h"
 #include "net/ftp/nmftp.h"
 #include "net/http/nmhttp.h"
@@ -21,7 +22,8 @@ namespace app {
 // The settings' key under the current user's hive.
 inline constexpr const char SettingsKey[] = "\\Software\\Varrowen\\iZDQ";
 
-// How long a send may go without progress before it fails: there is no window to cancel from.
+// How long a send may go without progress before it fails, so that one nobody is watching ends
+// too; the user may cancel it sooner from the progress window.
 inline constexpr std::chrono::milliseconds SendStallLimit{30'000};
 // The notification script answers a few bytes at once. A server that keeps sending, or drips
 // its answer so slowly that it never stalls, fails the notification at these bounds.
@@ -42,6 +44,7 @@ public:
     void SpeedButton2Click();  // the service's web site
     void SpeedButton3Click();  // the list of supported formats
     void NMFTP1Success(nmftp::TCmdType Trans_Type);
+    void CancelButtonClick();  // the progress window's キャンセル button, Esc or close box
 
     void LoadSettings();  // silent on every failure
     void SaveSettings();  // throws platform::ERegistryException naming the refused value
@@ -64,6 +67,8 @@ private:
     DroppedFile argument1_;
     SendWatchdog watchdog_;
     SendWatchdog notifyDeadline_;  // never fed: bounds the notification's whole time
+    SendProgress progress_;
+    bool cancelled_ = false;  // by the user: the send ends without a word
 };
 
 }  // namespace app

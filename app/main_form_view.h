@@ -1,10 +1,22 @@
 #pragma once
 // What the main window's logic needs of a window face (Qt, Win32): its controls' state, the
-// message dialog and closing. Texts are CP932; each face converts at its own boundary.
+// message dialog, the send's progress window and closing. Texts are CP932; each face converts at
+// its own boundary.
 
 #include <string>
 
 namespace app {
+
+// What the send's progress window shows, top to bottom.
+struct ProgressWindowContents {
+    static constexpr int BarRange = 1000;
+
+    std::string fileName;  // CP932
+    std::string activity;  // CP932: what the send is doing now
+    int barPosition = 0;   // 0 to BarRange
+    std::string bytes;     // CP932: the bytes sent of the file's size
+    bool operator==(const ProgressWindowContents&) const = default;
+};
 
 class TMainForm1View {
 public:
@@ -25,6 +37,13 @@ public:
 
     // The modal message dialog; returns when the user has dismissed it.
     virtual void ShowMessage(const std::string& cp932Text) = 0;
+
+    // The send's progress window: not modal, captioned with the application title. Showing it
+    // again updates it. Its キャンセル button, Esc and its close box call
+    // TMainForm1::CancelButtonClick; the window stays until HideProgress.
+    virtual void ShowProgress(const ProgressWindowContents& contents) = 0;
+    virtual void HideProgress() = 0;
+
     // Asks the window to close, which ends the program.
     virtual void Close() = 0;
 

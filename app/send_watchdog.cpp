@@ -24,6 +24,11 @@ void SendWatchdog::Feed() {
     timer_.SetEnabled(true);
 }
 
+void SendWatchdog::Trip() {
+    timer_.SetEnabled(true);  // for the re-cancels
+    Expire();
+}
+
 void SendWatchdog::Stop() { timer_.SetEnabled(false); }
 
 void SendWatchdog::Expire() {

@@ -6,7 +6,7 @@
 // when the limit passes it calls onStall, which cancels whatever is working. From then on the
 // send is over, and every wait that follows (a component that says good-bye to the silent
 // server on its way out, say) is cancelled too: onStall is called again at short intervals
-// until the watchdog is stopped or started afresh.
+// until the watchdog is stopped or started afresh. A cancel by the user trips it the same way.
 //
 // Its ticks arrive through the message queue, like the components' notifications, so it fires
 // only while a component waits.
@@ -28,6 +28,8 @@ public:
     void Start();
     // A sign of progress: counts afresh if running.
     void Feed();
+    // Ends the send now, as the limit passing would: the user has cancelled it.
+    void Trip();
     // Stops counting (while the user reads a dialog, say).
     void Stop();
     bool Running() const { return timer_.Enabled(); }

@@ -51,22 +51,16 @@ void MessageDialog::showEvent(QShowEvent* event) {
     if (QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
 }
 
-namespace {
-
-// One line on the standard error stream for every dialog shown, so a send, which has no window
-// of its own, leaves a trace of what the user was told.
-void LogDialog(const QString& caption, const QString& text) {
-    QString line = QStringLiteral("dialog: ") + caption + QStringLiteral(": ") + text;
+void LogShownWindow(const QString& kind, const QString& caption, const QString& text) {
+    QString line = kind + QStringLiteral(": ") + caption + QStringLiteral(": ") + text;
     line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     std::fflush(stderr);
 }
 
-}  // namespace
-
 void ShowMessageDialog(const std::string& cp932Text, QWidget* parent) {
     MessageDialog dialog(cp932Text, parent);
-    LogDialog(dialog.windowTitle(), ToQString(cp932Text));
+    LogShownWindow(QStringLiteral("dialog"), dialog.windowTitle(), ToQString(cp932Text));
     dialog.exec();
 }
 
@@ -74,7 +68,7 @@ void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent) {
     QMessageBox box(QMessageBox::Critical, ToQString(ApplicationTitle()), ToQString(FailureDisplayText(cp932Message)),
                     QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
-    LogDialog(box.windowTitle(), box.text());
+    LogShownWindow(QStringLiteral("dialog"), box.windowTitle(), box.text());
     box.exec();
 }
 

@@ -15,39 +15,16 @@
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
 #include "app/qt/message_dialog.h"
+#include "app/qt/progress_window.h"
 #include "app/qt/qt_text.h"
 #include "app/qt/shape_widget.h"
+#include "app/qt/window_look.h"
 #include "platform/runtime.h"
 
 namespace app::qt {
 namespace {
 
-const QColor Grey(0x80, 0x80, 0x80);
-const QString FontFamily = QStringLiteral("ＭＳ Ｐゴシック");
-
-QFont ControlFont(int pixelHeight, bool bold = false, bool underline = false) {
-    QFont font(FontFamily);
-    font.setPixelSize(pixelHeight);
-    font.setBold(bold);
-    font.setUnderline(underline);
-    return font;
-}
-
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height, const QFont& font) {
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    control->setFont(font);
-    return control;
-}
-
-void SetTextColour(QWidget* control, const QColor& colour) {
-    QPalette palette = control->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Text, colour);
-    control->setPalette(palette);
-}
+const QColor Grey = LookGrey();
 
 // A title that covers the frame line beneath it.
 QLabel* TitleLabel(const QString& text, QWidget* parent) {
@@ -77,11 +54,7 @@ QtMainForm1::QtMainForm1(DroppedFile argument1, QWidget* parent)
     setWindowTitle(ToQString(ApplicationTitle()));
     setFixedSize(318, 306);
     setAcceptDrops(false);
-    setFont(ControlFont(12));
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
-    setAutoFillBackground(true);
+    SetWindowLook(this);
 
     CreateControls();
     logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
@@ -120,6 +93,8 @@ void QtMainForm1::CreateControls() {
     Button1->setEnabled(false);
     Button1->setAutoDefault(true);  // Enter on the focused button presses it, as Space does
 
+    ProgressForm = new ProgressWindow(this);
+
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, ComboBox1);
     setTabOrder(ComboBox1, Button1);
@@ -132,6 +107,7 @@ void QtMainForm1::BindHandlers() {
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton2Click(); }); });
     connect(SpeedButton3, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton3Click(); }); });
+    ProgressForm->onCancel = [this] { RunHandler([this] { logic_->CancelButtonClick(); }); };
 }
 
 void QtMainForm1::RunHandler(const std::function<void()>& handler) {
@@ -156,6 +132,8 @@ void QtMainForm1::SetComboBox1ItemIndex(int index) {
 std::string QtMainForm1::ComboBox1Text() const { return ToCp932(ComboBox1->currentText()); }
 void QtMainForm1::SetButton1Enabled(bool enabled) { Button1->setEnabled(enabled); }
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
+void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
+void QtMainForm1::HideProgress() { ProgressForm->hide(); }
 
 void QtMainForm1::Close() {
     closeRequested_ = true;

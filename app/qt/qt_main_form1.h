@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace app::qt {
 
+class ProgressWindow;
 class ShapeWidget;
 
 class QtMainForm1 : public QWidget, public TMainForm1View {
@@ -36,6 +37,8 @@ public:
     std::string ComboBox1Text() const override;
     void SetButton1Enabled(bool enabled) override;
     void ShowMessage(const std::string& cp932Text) override;
+    void ShowProgress(const ProgressWindowContents& contents) override;
+    void HideProgress() override;
     void Close() override;
     std::string ExecutablePath() const override;
 
@@ -70,6 +73,7 @@ private:
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QPushButton* Button1 = nullptr;
+    ProgressWindow* ProgressForm = nullptr;  // a window of its own, shown during a long send
 
     std::unique_ptr<TMainForm1> logic_;
     bool shown_ = false;

@@ -9,11 +9,21 @@ namespace {
 using platform::win32::Utf8FromWide;
 using platform::win32::WideFromCp932;
 
-// One line on the standard error handle for every box shown, so a send, which has no window of
-// its own, leaves a trace of what the user was told. Written as bytes: the runtime's text mode
-// would end it with CR LF. A GUI program started by the shell has no such handle.
-void LogDialog(const std::wstring& caption, const std::wstring& text) {
-    std::string line = "dialog: " + Utf8FromWide(caption) + ": ";
+void ShowBox(const std::string& cp932Text, HWND owner, UINT icon) {
+    const std::wstring caption = WideFromCp932(ApplicationTitle());
+    const std::wstring text = WideFromCp932(cp932Text);
+    LogShownWindow("dialog", caption, text);
+    // A hidden owner (the window of a send) would keep the box off the task bar.
+    if (owner != nullptr && !::IsWindowVisible(owner)) owner = nullptr;
+    ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | icon | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+// Written as bytes: the runtime's text mode would end the line with CR LF. A GUI program started
+// by the shell has no such handle.
+void LogShownWindow(const char* kind, const std::wstring& caption, const std::wstring& text) {
+    std::string line = std::string(kind) + ": " + Utf8FromWide(caption) + ": ";
     for (char ch : Utf8FromWide(text)) line += ch == '\n' ? std::string("\\n") : std::string(1, ch);
     line += '\n';
     HANDLE errorOutput = ::GetStdHandle(STD_ERROR_HANDLE);
@@ -21,17 +31,6 @@ void LogDialog(const std::wstring& caption, const std::wstring& text) {
     if (errorOutput != nullptr && errorOutput != INVALID_HANDLE_VALUE)
         ::WriteFile(errorOutput, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
-
-void ShowBox(const std::string& cp932Text, HWND owner, UINT icon) {
-    const std::wstring caption = WideFromCp932(ApplicationTitle());
-    const std::wstring text = WideFromCp932(cp932Text);
-    LogDialog(caption, text);
-    // A hidden owner (the window of a send) would keep the box off the task bar.
-    if (owner != nullptr && !::IsWindowVisible(owner)) owner = nullptr;
-    ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | icon | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND);
-}
-
-}  // namespace
 
 void ShowMessageDialog(const std::string& cp932Text, HWND owner) { ShowBox(cp932Text, owner, 0); }
 

@@ -14,4 +14,10 @@ void ShowMessageDialog(const std::string& cp932Text, HWND owner);
 // The failure's message with its full stop, under the error icon.
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner);
 
+// One line on the standard error handle for every window a send shows, "<kind>: <caption>:
+// <text>" in UTF-8 with line feeds as "\n" (kind "dialog" for the boxes, "progress" for the
+// progress window), so a send, which has no window of its own, leaves a trace of what the user
+// was shown.
+void LogShownWindow(const char* kind, const std::wstring& caption, const std::wstring& text);
+
 }  // namespace app::win32

@@ -9,6 +9,7 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
 #include "platform/cp932.h"
@@ -29,7 +30,6 @@ constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 // A tool window's small caption with only a close box; the application window flag keeps the
 // program's entry in the task bar.
 constexpr DWORD FrameExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
-constexpr DWORD Child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 constexpr int ComboBox1Rows = 20;
 
 constexpr wchar_t ServiceDescription[] =
@@ -52,13 +52,6 @@ bool FontInstalled(const wchar_t* family) {
     return found;
 }
 
-HFONT MakeFont(int pixelHeight, bool bold, bool underline) {
-    static const std::wstring family = WindowFontFamily();
-    // Negative: the character height, without the internal leading.
-    return ::CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                         family.c_str());
-}
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -76,6 +69,14 @@ std::wstring WindowFontFamily() {
     return L"ＭＳ Ｐゴシック";  // the font mapper picks a Shift-JIS face
 }
 
+HFONT MakeWindowFont(int pixelHeight, bool bold, bool underline) {
+    static const std::wstring family = WindowFontFamily();
+    // Negative: the character height, without the internal leading.
+    return ::CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                         family.c_str());
+}
+
 Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
     HDC screen = ::GetDC(nullptr);
     dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
@@ -83,22 +84,26 @@ Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
     CreateFonts();
     CreateMainWindow();
     CreateControls();
+    progress_ = std::make_unique<Win32ProgressWindow>(window_, dpi_, [this] {
+        RunHandler([this] { logic_->CancelButtonClick(); });
+    });
     logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
 }
 
 Win32MainForm1::~Win32MainForm1() {
     logic_.reset();
+    progress_.reset();
     if (::IsWindow(window_)) ::DestroyWindow(window_);
     for (HFONT font : {font12_, font16_, font16Bold_, linkFont_}) ::DeleteObject(font);
 }
 
-int Win32MainForm1::Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, dpi_, 96); }
+int Win32MainForm1::Scaled(int pixelsAt96) const { return ScaledToDpi(pixelsAt96, dpi_); }
 
 void Win32MainForm1::CreateFonts() {
-    font12_ = MakeFont(Scaled(12), false, false);
-    font16_ = MakeFont(Scaled(16), false, false);
-    font16Bold_ = MakeFont(Scaled(16), true, false);
-    linkFont_ = MakeFont(Scaled(12), false, true);
+    font12_ = MakeWindowFont(Scaled(12), false, false);
+    font16_ = MakeWindowFont(Scaled(16), false, false);
+    font16Bold_ = MakeWindowFont(Scaled(16), true, false);
+    linkFont_ = MakeWindowFont(Scaled(12), false, true);
 }
 
 void Win32MainForm1::CreateMainWindow() {
@@ -126,13 +131,7 @@ void Win32MainForm1::CreateMainWindow() {
 
 HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                                    DWORD exStyle, RECT bounds96, HFONT font) {
-    HWND control = ::CreateWindowExW(exStyle, windowClass, text, Child | style, Scaled(bounds96.left),
-                                     Scaled(bounds96.top), Scaled(bounds96.right), Scaled(bounds96.bottom), window_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
-    if (control == nullptr) throw std::runtime_error("Cannot create a control of the main window");
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
+    return CreateChildControl(window_, dpi_, id, windowClass, text, WS_CLIPSIBLINGS | style, exStyle, bounds96, font);
 }
 
 // Bounds are left, top, width, height at 96 DPI.
@@ -201,19 +200,11 @@ void Win32MainForm1::StackControls() {
 void Win32MainForm1::Show() {
     RunHandler([this] { logic_->FormShow(); });
     if (closeRequested_) return;
-    CentreOnScreen();
+    CentreOnScreen(window_);
     ::ShowWindow(window_, SW_SHOW);
     ::SetForegroundWindow(window_);
 }
 
-void Win32MainForm1::CentreOnScreen() {
-    RECT frame;
-    ::GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(window_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 bool Win32MainForm1::TranslateDialogKey(MSG& message) {
     if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
@@ -221,13 +212,9 @@ bool Win32MainForm1::TranslateDialogKey(MSG& message) {
 }
 
 LRESULT CALLBACK Win32MainForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<Win32MainForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        form->window_ = window;
-    }
-    auto* form = reinterpret_cast<Win32MainForm1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = FormOfWindow<Win32MainForm1>(window, message, lParam);
     if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    form->window_ = window;
     return form->HandleMessage(message, wParam, lParam);
 }
 
@@ -340,6 +327,8 @@ std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideReplacin
 void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(IdButton1), enabled); }
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
+void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }
+void Win32MainForm1::HideProgress() { progress_->Hide(); }
 
 void Win32MainForm1::Close() {
     closeRequested_ = true;

@@ -8,6 +8,7 @@
 
 #include "app/main_form1.h"
 #include "app/main_form_view.h"
+#include "app/win32/progress_window.h"
 
 // After the program's headers: <windows.h> defines macros named like some of their constants.
 #include <windows.h>
@@ -56,6 +57,8 @@ public:
     std::string ComboBox1Text() const override;
     void SetButton1Enabled(bool enabled) override;
     void ShowMessage(const std::string& cp932Text) override;
+    void ShowProgress(const ProgressWindowContents& contents) override;
+    void HideProgress() override;
     void Close() override;
     std::string ExecutablePath() const override;
 
@@ -73,7 +76,6 @@ private:
     void OnEditChange(int id);
     // A failure escaping a handler goes to the failure display; the window goes on.
     void RunHandler(const std::function<void()>& handler);
-    void CentreOnScreen();
     int Scaled(int pixelsAt96) const;
     HWND Control(ControlId id) const { return ::GetDlgItem(window_, id); }
 
@@ -88,11 +90,14 @@ private:
     std::wstring edit1Accepted_;
     std::wstring edit2Accepted_;
 
+    std::unique_ptr<Win32ProgressWindow> progress_;  // a window of its own, shown during a long send
     std::unique_ptr<TMainForm1> logic_;
     bool closeRequested_ = false;
 };
 
 // The font the layout was made with, or the system's substitute for it.
 std::wstring WindowFontFamily();
+// That font at a character height in pixels, in the Shift-JIS character set.
+HFONT MakeWindowFont(int pixelHeight, bool bold, bool underline);
 
 }  // namespace app::win32

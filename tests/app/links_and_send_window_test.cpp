@@ -1,13 +1,24 @@
 // The window's information links, and a send seen from the window: Qt keeps running while the
-// send waits for a server.
+// send waits for a server, and a send that takes a while shows its progress window, from which
+// the user can cancel it.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/build_constants.h"
 #include "app/qt/qt_main_form1.h"
@@ -25,7 +36,23 @@ using app::qt::QtMainForm1;
 class LinksAndSend : public WindowTest {
 protected:
     static void Click(QtMainForm1& window, const char* button) { window.findChild<QToolButton*>(button)->click(); }
+
+    // Points the send at the server, with a destination saved.
+    static void SendTo(ScopedEnvironment& environment, const testsupport::ScriptServer& ftp) {
+        environment.Set("MILTE_UPLOAD_HOST", "127.0.0.1");
+        environment.Set("MILTE_FTP_PORT", std::to_string(ftp.port()).c_str());
+        platform::TRegistry registry;
+        registry.OpenKey(std::string("\\") + SettingsKey, true);
+        registry.WriteString("MAIL1", "taro");
+    }
 };
+
+// The progress window while it is on the screen, or null.
+QWidget* VisibleProgressWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == "ProgressWindow" && widget->isVisible()) return widget;
+    return nullptr;
+}
 
 TEST_F(LinksAndSend, TheLinksOpenTheirPagesInTheBrowserAndTheFormatsListShowsWithoutABeep) {
     StandInOpener opener;
@@ -60,13 +87,7 @@ TEST_F(LinksAndSend, QtKeepsRunningWhileTheSendWaitsForTheServer) {
         .ExpectLine("QUIT").SendLine("221 bye").Close();
     ftp.Start();
     ScopedEnvironment environment;
-    environment.Set("MILTE_UPLOAD_HOST", "127.0.0.1");
-    environment.Set("MILTE_FTP_PORT", std::to_string(ftp.port()).c_str());
-    {
-        platform::TRegistry registry;
-        registry.OpenKey(std::string("\\") + SettingsKey, true);
-        registry.WriteString("MAIL1", "taro");
-    }
+    SendTo(environment, ftp);
     testsupport::TempDir files;
     const auto file = files.Write("photo.jpg", "data");
 
@@ -81,6 +102,85 @@ TEST_F(LinksAndSend, QtKeepsRunningWhileTheSendWaitsForTheServer) {
     EXPECT_EQ(log_, (Log{"beep", "message: インターネットに接続できません。"}));
     EXPECT_GE(ticks, 10);  // Qt's own timer ran during the 400 ms the server kept still
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(LinksAndSend, ASendStillConnectingAfterASecondShowsItsProgressAndEachWayToCancelEndsItWithoutAWord) {
+    const std::vector<std::pair<const char*, std::function<void(QWidget*)>>> cancels = {
+        {"Esc", [](QWidget* progress) { QTest::keyClick(progress, Qt::Key_Escape); }},
+        {"the button", [](QWidget* progress) { progress->findChild<QPushButton*>("CancelButton")->click(); }},
+        {"the close box", [](QWidget* progress) { progress->close(); }},
+    };
+    for (const auto& [how, cancel] : cancels) {
+        SCOPED_TRACE(how);
+        testsupport::ScriptServer ftp;  // never answers the CWD
+        ftp.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password")
+            .ExpectLine("PASS Qm7tR2xw").SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary")
+            .ExpectLine("CWD ./").WaitForPeerClose();
+        ftp.Start();
+        ScopedEnvironment environment;
+        SendTo(environment, ftp);
+        testsupport::TempDir files;
+        const auto file = files.Write("写真 2024.jpg", std::string(1'234'567, 'x'));
+
+        // What the window showed when it came, and when.
+        std::map<std::string, QString> texts;
+        QString caption;
+        int bar = -1;
+        std::chrono::milliseconds cameAfter{0};
+        const auto started = std::chrono::steady_clock::now();
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&, cancel = cancel] {
+            QWidget* progress = VisibleProgressWindow();
+            if (progress == nullptr) return;
+            watcher.stop();
+            cameAfter = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+            caption = progress->windowTitle();
+            for (const char* name : {"FileName", "Activity", "Bytes"}) texts[name] = progress->findChild<QLabel*>(name)->text();
+            texts["CancelButton"] = progress->findChild<QPushButton*>("CancelButton")->text();
+            bar = progress->findChild<QProgressBar*>("ProgressBar")->value();
+            cancel(progress);
+        });
+        watcher.start(10);
+        auto window = std::make_unique<QtMainForm1>(app::DroppedFileFromPath(platform::FilePath(file)));
+        window->show();  // the send runs in here
+        EXPECT_EQ(VisibleProgressWindow(), nullptr);
+        EXPECT_FALSE(window->isVisible());
+        window.reset();  // the program ends: its connections close
+
+        EXPECT_GE(cameAfter, 900ms);
+        EXPECT_EQ(caption, "ミルテ・ポスト");
+        EXPECT_EQ(texts, (std::map<std::string, QString>{{"FileName", "写真 2024.jpg"},
+                                                         {"Activity", "接続しています…"},
+                                                         {"Bytes", "0 / 1,234,567 バイト"},
+                                                         {"CancelButton", "キャンセル"}}));
+        EXPECT_EQ(bar, 0);
+        EXPECT_TRUE(ftp.Finish().empty());
+        EXPECT_EQ(ftp.lines().back(), "CWD ./");  // nothing more went to the server
+        EXPECT_TRUE(log_.empty()) << log_.front();  // no beep, no message
+    }
+}
+
+TEST_F(LinksAndSend, TheProgressWindowHasTheMainWindowsLookWithItsControlsInPlace) {
+    QtMainForm1 window({});
+    auto* progress = window.findChild<QWidget*>("ProgressWindow");
+    ASSERT_NE(progress, nullptr);
+    window.ShowProgress({"photo.jpg", "", 250, ""});
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->size(), QSize(300, 134));
+    EXPECT_EQ(progress->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(progress->font().family(), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(progress->font().pixelSize(), 12);
+    EXPECT_EQ(progress->findChild<QProgressBar*>("ProgressBar")->value(), 250);
+    const std::map<std::string, QRect> places = {{"FileName", {12, 12, 276, 16}},  {"Activity", {12, 34, 276, 16}},
+                                                 {"ProgressBar", {12, 54, 276, 18}}, {"Bytes", {12, 76, 276, 16}},
+                                                 {"CancelButton", {100, 98, 100, 25}}};
+    for (const auto& [name, place] : places) EXPECT_EQ(progress->findChild<QWidget*>(name.c_str())->geometry(), place) << name;
+    // A name too long for its line is shortened in the middle, keeping its extension.
+    window.ShowProgress({std::string(200, 'a') + ".jpg", "", 0, ""});
+    const QString shown = progress->findChild<QLabel*>("FileName")->text();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)) && shown.endsWith(".jpg")) << shown.toStdString();
+    window.HideProgress();
+    EXPECT_FALSE(progress->isVisible());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The pieces of a send that need no server: the notification and link URLs, where the send
-// goes, and the watchdog that ends a send that has stopped making progress.
+// goes, the progress window's contents, and the watchdog that ends a send that has stopped
+// making progress.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "app/build_constants.h"
+#include "app/send_progress.h"
 #include "app/send_server.h"
 #include "app/send_watchdog.h"
 #include "app/service_urls.h"
@@ -77,6 +79,21 @@ TEST(SendServer, AMistypedPortFailsTheSendRatherThanReachTheService) {
         environment.Set("MILTE_FTP_PORT", bad);
         EXPECT_THROW(app::SendServerFromEnvironment(), std::exception) << bad;
     }
+}
+
+TEST(ProgressContents, TellTheStepAndTheBytesSentOfTheFileSize) {
+    using app::SendStep;
+    const std::string name = platform::Cp932("写真.jpg");
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Connecting, 0, 4'900'000),
+              (app::ProgressWindowContents{name, platform::Cp932("接続しています…"), 0, platform::Cp932("0 / 4,900,000 バイト")}));
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Uploading, 1'225'000, 4'900'000),
+              (app::ProgressWindowContents{name, platform::Cp932("送信しています…"), 250,
+                                           platform::Cp932("1,225,000 / 4,900,000 バイト")}));
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Notifying, 999, 999).activity, platform::Cp932("通知しています…"));
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Notifying, 999, 999).barPosition, 1000);
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Uploading, 0, 0).bytes, platform::Cp932("0 / 0 バイト"));
+    // A file that grew while it was sent does not push the bar past its end.
+    EXPECT_EQ(app::ProgressContents(name, SendStep::Uploading, 5'000'001, 4'900'000).barPosition, 1000);
 }
 
 // Passes over the message queue, as a waiting component does, for the given time.

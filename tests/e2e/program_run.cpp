@@ -107,20 +107,11 @@ std::vector<std::string> Environment(const std::map<std::string, std::string>& o
 std::string Output(const std::string& command) {
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
         ::pclose(pipe);
     }
     return output;
-}
-
-std::vector<std::string> VisibleDialogWindows(pid_t pid) {
-    std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^" +
-                                  std::string(Title) + "$' 2>/dev/null"));
-    std::vector<std::string> windows;
-    for (std::string id; std::getline(ids, id);)
-        if (!id.empty()) windows.push_back(id);
-    return windows;
 }
 
 // True when the child has exited (it is left to be reaped).
@@ -199,6 +190,7 @@ RunResult ProgramRun::Finish(const std::function<void(const Dialog&)>& beforeAns
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
             result.ended = true;
+            result.endedAt = Clock::now();
             result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
         }
@@ -237,12 +229,36 @@ void ProgramRun::Kill() {
     pid_ = -1;
 }
 
+std::vector<std::string> ProgramRun::VisibleWindows() const {
+    std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name '^" +
+                                  std::string(Title) + "$' 2>/dev/null"));
+    std::vector<std::string> windows;
+    for (std::string id; std::getline(ids, id);)
+        if (!id.empty()) windows.push_back(id);
+    return windows;
+}
+
+std::string ProgramRun::WaitForWindow(std::chrono::seconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (pid_ > 0 && !HasEnded(pid_) && Clock::now() < deadline) {
+        const std::vector<std::string> windows = VisibleWindows();
+        if (!windows.empty()) return windows.back();
+        std::this_thread::sleep_for(20ms);
+    }
+    return {};
+}
+
+void ProgramRun::PressKey(const std::string& window, const std::string& key) {
+    std::lock_guard<std::mutex> lock(KeyboardMutex());
+    (void)!std::system(("xdotool windowfocus --sync " + window + " key " + key + " 2>/dev/null").c_str());
+}
+
 // Return in the dialog's window, as a person would press it; again if the press was lost.
 void ProgramRun::Answer() {
     std::lock_guard<std::mutex> lock(KeyboardMutex());
     const auto deadline = Clock::now() + 10s;
     while (Clock::now() < deadline) {
-        const std::vector<std::string> windows = VisibleDialogWindows(pid_);
+        const std::vector<std::string> windows = VisibleWindows();
         if (windows.empty()) {
             if (HasEnded(pid_)) return;
             std::this_thread::sleep_for(20ms);
@@ -251,7 +267,7 @@ void ProgramRun::Answer() {
         const std::string window = windows.back();
         (void)!std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str());
         for (int i = 0; i < 50; ++i) {
-            const std::vector<std::string> now = VisibleDialogWindows(pid_);
+            const std::vector<std::string> now = VisibleWindows();
             if (std::find(now.begin(), now.end(), window) == now.end()) return;
             std::this_thread::sleep_for(20ms);
         }
@@ -275,6 +291,22 @@ std::uint16_t ClosedPort() {
     ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(probe);  // never listened: connections are refused
     return ntohs(address.sin_port);
+}
+
+void SaveScreenshot(const std::string& window, const std::filesystem::path& png) {
+    if (std::system(("import -window " + window + " '" + png.string() + "' 2>/dev/null").c_str()) != 0)
+        throw std::runtime_error("no screenshot of window " + window);
+}
+
+std::size_t ColouredPixels(const std::filesystem::path& png) {
+    const std::string rgb = Output("convert '" + png.string() + "' -depth 8 rgb:- 2>/dev/null");
+    std::size_t coloured = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        const auto [low, high] = std::minmax({static_cast<unsigned char>(rgb[i]), static_cast<unsigned char>(rgb[i + 1]),
+                                              static_cast<unsigned char>(rgb[i + 2])});
+        if (high - low > 60) ++coloured;
+    }
+    return coloured;
 }
 
 }  // namespace e2e

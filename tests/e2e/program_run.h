@@ -45,6 +45,7 @@ struct RunResult {
     int exitCode = -1;
     std::vector<Dialog> dialogs;
     Clock::time_point started;
+    Clock::time_point endedAt;  // when the end was seen (20 ms polls)
     std::string errorOutput;
 };
 
@@ -60,6 +61,13 @@ public:
     // limit passes. Safe to call for several runs on several threads at once.
     RunResult Finish(const std::function<void(const Dialog&)>& beforeAnswer = {},
                      std::chrono::seconds limit = std::chrono::seconds{60});
+
+    // The run's visible windows captioned with the application title (X window ids).
+    std::vector<std::string> VisibleWindows() const;
+    // Waits up to limit for such a window to appear; empty when none did.
+    std::string WaitForWindow(std::chrono::seconds limit);
+    // Presses a key (an xdotool key name) in the window, as a person would.
+    static void PressKey(const std::string& window, const std::string& key);
 
 private:
     std::vector<Dialog> NewDialogs();
@@ -83,5 +91,11 @@ inline constexpr const char Title[] = "ミルテ・ポスト";
 
 // A loopback port nothing listens on (a server that is down).
 std::uint16_t ClosedPort();
+
+// Saves a picture of the window as a PNG file.
+void SaveScreenshot(const std::string& window, const std::filesystem::path& png);
+// The pixels of a picture that are clearly coloured rather than white, grey or black: the filled
+// part of a progress bar, say.
+std::size_t ColouredPixels(const std::filesystem::path& png);
 
 }  // namespace e2e

@@ -1,6 +1,8 @@
 #pragma once
 // Scripted FTP servers for the dialogues the test bed's servers will not produce.
 
+#include <string>
+
 #include "tests/support/script_server.h"
 
 namespace e2e {
@@ -11,5 +13,11 @@ inline testsupport::ScriptServer& ScriptLogIn(testsupport::ScriptServer& ftp) {
         .ExpectLine("PASS Qm7tR2xw").SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary")
         .ExpectLine("CWD ./").SendLine("250 here");
 }
+
+// Answers the client's PORT and its STOR of name (200, then 150 once the data connection is
+// open) and returns the data connection's socket, opened to the announced port as over a real
+// network path, with the given receive buffer: then the client can send little more than the
+// server has read.
+int OpenActiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer);
 
 }  // namespace e2e

@@ -33,20 +33,11 @@ constexpr testsupport::Milliseconds ServerPatience{90'000};
 // The data connection of an active-mode upload, opened with a receive buffer so small that a
 // server that never reads it holds the client's data back almost at once.
 struct StalledDataConnection {
+    static constexpr int ReceiveBuffer = 4096;
+
     int socket = -1;
     std::atomic<long long> received{-1};
 
-    void Open(const testsupport::HostPort& client) {
-        socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 4096;
-        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(client.port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            throw testsupport::ScriptError("cannot open the data connection");
-    }
     // After the client has given up: what it had sent in all.
     void DrainAndClose() {
         timeval patience{10, 0};
@@ -92,14 +83,8 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
     auto data = std::make_shared<StalledDataConnection>();
     ScriptServer stuck(ServerPatience);
     e2e::ScriptLogIn(stuck)
-        .Run([data](Connection& control) {
-            const std::string port = control.ReadLine();
-            const auto client = testsupport::ParseFtpHostPort(port.substr(5));
-            if (!client) throw testsupport::ScriptError("bad PORT: " + port);
-            control.Send("200 port\r\n");
-            if (control.ReadLine().rfind("STOR ", 0) != 0) throw testsupport::ScriptError("no STOR");
-            data->Open(*client);
-            control.Send("150 go on\r\n");
+        .Run([data, stuckName](Connection& control) {
+            data->socket = e2e::OpenActiveDataConnection(control, stuckName, StalledDataConnection::ReceiveBuffer);
         })
         .WaitForPeerClose()
         .Run([data](Connection&) { data->DrainAndClose(); });

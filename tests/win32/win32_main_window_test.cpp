@@ -7,8 +7,10 @@
 #include <string>
 
 #include "app/build_constants.h"
+#include "platform/cp932.h"
 #include "app/win32/win32_main_form1.h"  // includes <windows.h> after the program's headers
 
+#include <commctrl.h>
 #include <imm.h>
 
 namespace {
@@ -177,6 +179,57 @@ TEST_F(Win32MainWindow, AFieldRefusesACharacterThatCp932CannotWriteAndKeepsItsTe
     EXPECT_EQ(form_.Edit1Text(), "\x8e\x52\x93\x63");
     ::SetWindowTextW(Control(IdEdit1), L"山田①");  // NEC's circled digits are CP932
     EXPECT_EQ(form_.Edit1Text(), "\x8e\x52\x93\x63\x87\x40");
+}
+
+TEST_F(Win32MainWindow, TheProgressWindowShowsTheSendInTheWindowsLookWithItsControlsInPlace) {
+    form_.ShowProgress({platform::Cp932("写真.jpg"), platform::Cp932("送信しています…"), 250,
+                        platform::Cp932("1,225,000 / 4,900,000 バイト")});
+    HWND progress = ::FindWindowW(L"MiltePostProgressForm", nullptr);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(progress));
+    wchar_t text[64] = {};
+    ::GetWindowTextW(progress, text, 64);
+    EXPECT_STREQ(text, L"ミルテ・ポスト");
+    RECT client;
+    ::GetClientRect(progress, &client);
+    EXPECT_EQ(client.right, Scaled(300));
+    EXPECT_EQ(client.bottom, Scaled(134));
+
+    struct Shown {
+        ProgressControlId id;
+        const wchar_t* text;
+        RECT bounds96;  // left, top, width, height
+        int fontHeight;
+        bool bold;
+    };
+    for (const Shown& control : {Shown{IdFileName, L"写真.jpg", {12, 12, 276, 16}, 12, true},
+                                 Shown{IdActivity, L"送信しています…", {12, 34, 276, 16}, 12, false},
+                                 Shown{IdProgressBar, L"", {12, 54, 276, 18}, 0, false},
+                                 Shown{IdBytes, L"1,225,000 / 4,900,000 バイト", {12, 76, 276, 16}, 12, false},
+                                 Shown{IdCancelButton, L"キャンセル", {100, 98, 100, 25}, 16, false}}) {
+        HWND child = ::GetDlgItem(progress, control.id);
+        ::GetWindowTextW(child, text, 64);
+        EXPECT_STREQ(text, control.text) << control.id;
+        RECT bounds;
+        ::GetWindowRect(child, &bounds);
+        ::MapWindowPoints(HWND_DESKTOP, progress, reinterpret_cast<POINT*>(&bounds), 2);
+        EXPECT_EQ(bounds.left, Scaled(control.bounds96.left)) << control.id;
+        EXPECT_EQ(bounds.top, Scaled(control.bounds96.top)) << control.id;
+        EXPECT_EQ(bounds.right - bounds.left, Scaled(control.bounds96.right)) << control.id;
+        EXPECT_EQ(bounds.bottom - bounds.top, Scaled(control.bounds96.bottom)) << control.id;
+        if (control.fontHeight == 0) continue;
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -Scaled(control.fontHeight)) << control.id;
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, control.bold) << control.id;
+        EXPECT_EQ(std::wstring(font.lfFaceName), WindowFontFamily()) << control.id;
+    }
+    HWND bar = ::GetDlgItem(progress, IdProgressBar);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 250);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
+
+    form_.HideProgress();
+    EXPECT_FALSE(::IsWindowVisible(progress));
 }
 
 }  // namespace

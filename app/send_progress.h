@@ -1,0 +1,56 @@
+#pragma once
+// What a send shows while it runs. A send still under way a second after it began shows the
+// progress window: the file's name, the step under way, a bar and the bytes sent of the file's
+// size. A send that is over within the second never shows it. No message dialog shares the
+// screen with it: the window goes before each one, and a step after the dialog waits a second
+// of its own before the window comes back.
+//
+// The delay is a timer of the message queue, like the components' notifications, so it fires
+// while a component waits.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/main_form_view.h"
+#include "net/socket/psock.h"
+
+namespace app {
+
+enum class SendStep { Connecting, Uploading, Notifying };
+
+class SendProgress {
+public:
+    static constexpr std::chrono::milliseconds ShowDelay{1000};
+
+    explicit SendProgress(TMainForm1View& view);
+
+    // A send of the file begins, with its connection.
+    void Begin(const std::string& cp932FileName, std::int64_t fileSize);
+    // The window follows at once when it is up; otherwise it appears ShowDelay later.
+    void SetStep(SendStep step);
+    void SetBytesSent(std::int64_t bytes);
+    // Takes the window off the screen, or keeps it off, until the next step.
+    void Hide();
+    bool Visible() const { return shown_.has_value(); }
+
+private:
+    void Appear();
+    // Passes the contents to the window when it is up and they have changed.
+    void Refresh();
+
+    TMainForm1View& view_;
+    psock::TThreadTimer delay_;
+    std::string fileName_;
+    std::int64_t fileSize_ = 0;
+    std::int64_t bytesSent_ = 0;
+    SendStep step_ = SendStep::Connecting;
+    std::optional<ProgressWindowContents> shown_;  // empty while the window is off the screen
+};
+
+// The window's contents at a moment of the send; texts in CP932.
+ProgressWindowContents ProgressContents(const std::string& cp932FileName, SendStep step, std::int64_t bytesSent,
+                                        std::int64_t fileSize);
+
+}  // namespace app

@@ -1,0 +1,37 @@
+#pragma once
+// What the program's top-level windows share: the object behind a window, their controls laid
+// out at 96 DPI and scaled, and the centring.
+
+#include <windows.h>
+
+namespace app::win32 {
+
+// The object a window was created for (its creation parameter), kept with the window from its
+// first message on; null for the messages before that.
+template <typename Form>
+Form* FormOfWindow(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        return form;
+    }
+    return reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+inline int ScaledToDpi(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+// A visible child control with its id and font, at its place at 96 DPI (left, top, width,
+// height) scaled to dpi. Throws when the system refuses it.
+HWND CreateChildControl(HWND parent, int dpi, int id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                        DWORD exStyle, RECT bounds96, HFONT font);
+
+inline void CentreOnScreen(HWND window) {
+    RECT frame;
+    ::GetWindowRect(window, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(window, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace app::win32
