@@ -69,6 +69,9 @@ int GetSockName(Socket socket, SocketAddress& local);
 int GetPeerName(Socket socket, SocketAddress& peer);
 // Returns without waiting for the socket's events to stop; none of them is dispatched after it.
 int CloseSocket(Socket socket);
+// Makes the socket's close reset the connection (a zero linger) instead of ending it: data not
+// yet sent is dropped, and the peer learns that what it got stopped short.
+int ResetOnClose(Socket socket);
 
 // Asks for the events of mask as messages to window (wParam = socket, lParam = event and error)
 // and makes the socket non-blocking. A new request replaces the old one; mask 0 stops them.

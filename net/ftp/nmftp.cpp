@@ -343,7 +343,13 @@ bool TNMFTP::TransferFile(const platform::FilePath& localFile, const std::string
     if (!Passive) AcceptFromControlPeer();
     FailIfControlInterrupted();
     if (OnTransactionStart) OnTransactionStart(this);
-    DataSocket->SendFile(localFile);
+    try {
+        DataSocket->SendFile(localFile);
+    } catch (...) {
+        // A graceful close would tell the server the file is complete.
+        DataSocket->ResetConnection();
+        throw;
+    }
     if (OnTransactionStop) OnTransactionStop(this);
     DataSocket->Disconnect();  // the end of the file for the server
 

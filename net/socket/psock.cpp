@@ -315,6 +315,11 @@ void TPowersock::RequestCloseSocket() {
     if (!Destroying) OpenSocket();
 }
 
+void TPowersock::ResetConnection() {
+    if (SocketHandle != net::InvalidSocket) net::ResetOnClose(SocketHandle);
+    RequestCloseSocket();
+}
+
 void TPowersock::Cancel() {
     ReportStatus(LevelTrace, "Canceling");
     Canceled = true;

@@ -112,6 +112,8 @@ public:
     virtual platform::net::Socket Accept();
     virtual void Connect();
     virtual void Disconnect();
+    // Closes the connection with a reset: the peer cannot take what it got for the whole.
+    void ResetConnection();
     virtual std::string Transaction(const std::string& command);
     virtual void Abort();
     void CheckConnection();

@@ -561,6 +561,12 @@ int GetPeerName(Socket socket, SocketAddress& peer) {
     return 0;
 }
 
+int ResetOnClose(Socket socket) {
+    const linger zero{1, 0};
+    if (::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &zero, sizeof zero) != 0) return FailWithErrno();
+    return 0;
+}
+
 int CloseSocket(Socket socket) {
     UnusedSockets().erase(socket);
     auto& selected = SelectedSockets();

@@ -268,6 +268,13 @@ int GetPeerName(Socket socket, SocketAddress& peer) {
     return 0;
 }
 
+int ResetOnClose(Socket socket) {
+    const linger zero{1, 0};
+    if (::setsockopt(Native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&zero), sizeof zero) != 0)
+        return Fail();
+    return 0;
+}
+
 int CloseSocket(Socket socket) {
     const int result = ::closesocket(Native(socket)) != 0 ? Fail() : 0;
     SocketTables& t = Tables();

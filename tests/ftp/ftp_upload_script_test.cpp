@@ -2,6 +2,7 @@
 // events, refused and failed transfers, a data connection from a stranger, a server that goes
 // away mid-transfer, and cancels that must not turn into success.
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -408,6 +409,41 @@ TEST_F(FtpUploadScript, CancelBeforeTheDataFlowsIsAFailure) {
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(stored, "");
     EXPECT_FALSE(log.Has("start"));
+    EXPECT_TRUE(FailedOnceWithoutSuccess(log));
+}
+
+// An upload stopped in the middle resets the data connection: a graceful close would tell the
+// server that the part it got is the whole file.
+TEST_F(FtpUploadScript, AnUploadCutShortResetsTheDataConnection) {
+    // More than the loopback's buffers hold, so the upload is still under way when it is stopped.
+    const std::string local = Write("cut.bin", Pattern(32'000'000));
+    std::atomic<bool> dataFlowing{false};
+    bool reset = false;
+    ScriptLogIn(server).Run([&](Connection& control) {
+        const auto target = AnswerStore(control, "cut.bin", "150 Ok to send data");
+        auto data = control.ConnectTo(target.host, target.port);
+        data->ReadExactly(100'000);
+        dataFlowing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        try {
+            data->ReadAll();
+        } catch (const testsupport::ScriptError&) {
+            reset = true;
+        }
+    });
+    StartAndLogIn();
+    // A timer of the GUI thread stops the upload once the server has taken part of the file.
+    const platform::WindowHandle window = platform::AllocateWindow([&](const platform::Message& message) {
+        if (message.message != platform::WM_TIMER || !dataFlowing) return;
+        platform::KillTimer(message.window, 1);
+        ftp.Abort();
+    });
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(platform::SetTimer(window, 1, 10));
+    EXPECT_THROW(ftp.Upload(local, ""), psock::EAbortError);
+    platform::DeallocateWindow(window);
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_TRUE(reset);
     EXPECT_TRUE(FailedOnceWithoutSuccess(log));
 }
 
