@@ -59,8 +59,11 @@ wine cmd /c exit  # makes the prefix before the tests list themselves through Wi
 # - Wine reports a peer's close only once the data before it is read (Windows at once), so a Read
 #   waiting for more than came before the close cannot end there;
 # - Wine cannot name a Linux file whose name is not UTF-8, so a file stored under a CP932 name
-#   cannot be read back from the Windows side (the Linux run reads it).
+#   cannot be read back from the Windows side (the Linux run reads it);
+# - Wine tells a connection reset by the peer as a plain close (FD_CLOSE without an error, then
+#   recv gives 0), where Windows gives WSAECONNRESET to the close event and every receive.
 WINE_DIFFERS='DataIo\.ReadOfMoreThanArrivesReturnsWhatCameBeforeTheClose|JapaneseNameIsStoredAsCp932'
+WINE_DIFFERS+='|Reset\.MidLineAndMidCaptureIsTheResetErrorEveryTime|ResetMidHeadOrMidBodyIsAFailureNeverASuccess'
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 -E "$WINE_DIFFERS" "$@"
 
 echo "test-windows: the idle benchmark under Wine"
