@@ -21,7 +21,8 @@ std::filesystem::path ValuesFile() {
         ::setenv("XDG_CONFIG_HOME", fuzz::ScratchFolder().c_str(), 1);
         platform::TRegistry registry;
         fuzz::Check(registry.OpenKey(SettingsKey, true), "the settings key opens");
-        return std::filesystem::path(platform::RegistryKey::HiveFolder()) / "Software/Varrowen/iZDQ/.values";
+        // Where the store keeps a key's values under the configuration folder.
+        return std::filesystem::path(fuzz::ScratchFolder()) / "milte-post/registry/Software/Varrowen/iZDQ/.values";
     }();
     return file;
 }
