@@ -74,7 +74,9 @@ tests/app/settings_roundtrip_xvfb.sh "$EXE" "$SHOTS/windows-main-window.png" "$S
 step "settings round trip passed"
 
 # 3. Sends of dropped files.
-MILTE_E2E_WINDOWS_PROGRAM=$EXE "$BUILD_DIR/tests/e2e/test_e2e" || fail "the end-to-end sends under Wine"
+# From the screenshots folder: the tests leave their pictures where they run.
+E2E=$(realpath "$BUILD_DIR/tests/e2e/test_e2e")
+(cd "$SHOTS" && MILTE_E2E_WINDOWS_PROGRAM=$EXE "$E2E") || fail "the end-to-end sends under Wine"
 step "end-to-end sends passed"
 
 # 4. The downloads.
