@@ -18,6 +18,16 @@ Form* FormOfWindow(HWND window, UINT message, LPARAM lParam) {
     return reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The window procedure of a form's class: each message goes to the form's HandleMessage once the
+// form is known. A form lets it in as a friend.
+template <typename Form>
+LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Form* form = FormOfWindow<Form>(window, message, lParam);
+    if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    form->window_ = window;
+    return form->HandleMessage(message, wParam, lParam);
+}
+
 inline int ScaledToDpi(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
 
 // A visible child control with its id and font, at its place at 96 DPI (left, top, width,

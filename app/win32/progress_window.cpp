@@ -60,7 +60,7 @@ Win32ProgressWindow::~Win32ProgressWindow() {
 
 void Win32ProgressWindow::CreateProgressWindow(HWND owner) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    RegisterProgressFormClass(instance, WindowProc);
+    RegisterProgressFormClass(instance, FormWindowProc<Win32ProgressWindow>);
     RECT frame{0, 0, Scaled(ClientWidth), Scaled(ClientHeight)};
     ::AdjustWindowRectEx(&frame, FrameStyle, FALSE, FrameExStyle);
     const std::wstring title = WideFromCp932(ApplicationTitle());
@@ -108,13 +108,6 @@ void Win32ProgressWindow::SetControlText(ProgressControlId id, const std::wstrin
     std::wstring shown(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
     shown.resize(static_cast<std::size_t>(::GetWindowTextW(control, shown.data(), static_cast<int>(shown.size()))));
     if (shown != text) ::SetWindowTextW(control, text.c_str());
-}
-
-LRESULT CALLBACK Win32ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* form = FormOfWindow<Win32ProgressWindow>(window, message, lParam);
-    if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-    form->window_ = window;
-    return form->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT Win32ProgressWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

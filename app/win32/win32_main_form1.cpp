@@ -111,7 +111,7 @@ void Win32MainForm1::CreateMainWindow() {
     RegisterPaintedControls(instance);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
+    windowClass.lpfnWndProc = FormWindowProc<Win32MainForm1>;
     windowClass.hInstance = instance;
     windowClass.hIcon = ::LoadIconW(instance, L"MAINICON");
     windowClass.hIconSm = static_cast<HICON>(::LoadImageW(instance, L"MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
@@ -209,13 +209,6 @@ void Win32MainForm1::Show() {
 bool Win32MainForm1::TranslateDialogKey(MSG& message) {
     if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
     return ::IsDialogMessageW(window_, &message) != FALSE;
-}
-
-LRESULT CALLBACK Win32MainForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* form = FormOfWindow<Win32MainForm1>(window, message, lParam);
-    if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-    form->window_ = window;
-    return form->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
