@@ -81,6 +81,12 @@ int ResetOnClose(Socket socket);
 int AsyncSelect(Socket socket, WindowHandle window, std::uint32_t message, std::uint16_t mask);
 // Posts FD_WRITE once, when the socket can take more data (after a send that would block).
 int NotifyWhenWritable(Socket socket);
+// Wait on the calling thread, at most milliseconds, until the socket can take more data, or has
+// data, an end or a failure to read (the next send or receive tells which). Nothing is dispatched
+// meanwhile, so callers keep them short: they spare a peer that answers within moments the trip
+// through the message queue.
+bool WaitWritable(Socket socket, int milliseconds);
+bool WaitReadable(Socket socket, int milliseconds);
 
 // Looks the name up away from the GUI thread; the completion message carries the task handle in
 // wParam, the error code in lParam's high word and the first IPv4 address in hostAddress. Returns

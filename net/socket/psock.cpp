@@ -486,10 +486,31 @@ void TPowersock::SendAll(const char* data, int length, bool processMessages,
         }
         std::string message;
         CheckSocketError(net::WSAEWOULDBLOCK, message);
-        writable_ = false;
-        net::NotifyWhenWritable(SocketHandle);
-        WaitFor([this] { return writable_ || Canceled; });
+        WaitUntilWritable();
     } while (remaining > 0 && !Canceled);
+}
+
+// A peer that is reading frees room within moments: that short wait stays on this thread. A
+// peer that has stopped is waited for through the message queue, where the time-out and Cancel
+// reach the wait and no time is spent meanwhile.
+void TPowersock::WaitUntilWritable() {
+    if (net::WaitWritable(SocketHandle, BriefWaitMs)) {
+        PassOverQueueIfDue();
+        return;
+    }
+    writable_ = false;
+    net::NotifyWhenWritable(SocketHandle);
+    WaitFor([this] { return writable_ || Canceled; });
+}
+
+// The same for a reader, after a receive found nothing: the read notification that receive armed
+// still comes, as on Winsock, and finds the data taken.
+void TPowersock::WaitForData() {
+    if (!Canceled && net::WaitReadable(SocketHandle, BriefWaitMs)) {
+        PassOverQueueIfDue();
+        return;
+    }
+    Pump(true);
 }
 
 void TPowersock::SendBuffer(const char* buffer, std::uint16_t length) {
@@ -598,7 +619,7 @@ std::string TPowersock::Read(std::uint16_t count) {
             RaiseIfClosedByError();
             std::string message;
             CheckSocketError(net::WSAEWOULDBLOCK, message);
-            Pump(true);
+            WaitForData();
         } while (!Canceled);
     }
     RaiseIfCanceled("Socket send aborted");
@@ -637,7 +658,7 @@ std::string TPowersock::ReadLn() {
         if (LastErrorNo == net::WSAENOTCONN) break;
         std::string message;
         CheckSocketError(net::WSAEWOULDBLOCK, message);
-        Pump(true);
+        WaitForData();
     } while (!Canceled);
     RaiseIfCanceled("Socket readln aborted");
     if (lineEnd < 0) return {};
@@ -710,7 +731,8 @@ void TPowersock::Capture(const std::function<bool()>& wantMore, const std::funct
             std::string message;
             CheckSocketError(net::WSAEWOULDBLOCK, message);
         }
-        Pump(got < 0);
+        if (got < 0) WaitForData();
+        else Pump(false);
     }
 }
 

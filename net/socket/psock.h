@@ -50,6 +50,9 @@ constexpr int MaxPiece = 65536;  // largest single receive, send or file piece
 // The longest wait between two passes over the message queue while a read loop keeps finding
 // data: the time-out, Cancel and every timer still reach it.
 constexpr std::chrono::milliseconds QueuePassInterval{10};
+// How long a send or receive that found the socket full or empty waits on the spot before it
+// waits through the message queue: no longer than a pass over the queue may be put off.
+constexpr int BriefWaitMs = static_cast<int>(QueuePassInterval.count());
 // The most CaptureString reserves ahead for a length the peer announced.
 constexpr std::int64_t MaxCaptureReserve = std::int64_t{256} << 20;
 
@@ -179,6 +182,8 @@ private:
     void WaitFor(const std::function<bool()>& done);
     void Pump(bool block);
     void SendAll(const char* data, int length, bool processMessages, const std::function<void(int)>& afterSend);
+    void WaitUntilWritable();
+    void WaitForData();
     void Capture(const std::function<bool()>& wantMore, const std::function<void(int)>& store);
     void RaiseIfCanceled(const char* message);
     void PassOverQueueIfDue();

@@ -637,6 +637,18 @@ int NotifyWhenWritable(Socket socket) {
     return 0;
 }
 
+namespace {
+
+bool WaitReady(Socket socket, short events, int milliseconds) {
+    pollfd wanted{Fd(socket), events, 0};
+    return ::poll(&wanted, 1, milliseconds) > 0;
+}
+
+}  // namespace
+
+bool WaitWritable(Socket socket, int milliseconds) { return WaitReady(socket, POLLOUT, milliseconds); }
+bool WaitReadable(Socket socket, int milliseconds) { return WaitReady(socket, POLLIN, milliseconds); }
+
 std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name) {
     static std::atomic<std::uintptr_t> nextTask{1};
     const std::uintptr_t task = nextTask++;

@@ -318,6 +318,25 @@ int NotifyWhenWritable(Socket socket) {
     return Select(*registration);
 }
 
+namespace {
+
+// A failed connect shows in the exception set, a reset or close in the read set.
+bool WaitReady(Socket socket, bool forWriting, int milliseconds) {
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(Native(socket), &ready);
+    FD_SET(Native(socket), &failed);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    return ::select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &wait) > 0;
+}
+
+}  // namespace
+
+bool WaitWritable(Socket socket, int milliseconds) { return WaitReady(socket, true, milliseconds); }
+bool WaitReadable(Socket socket, int milliseconds) { return WaitReady(socket, false, milliseconds); }
+
 std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name) {
     HWND target = platform::win32::WindowOf(window);
     Lookup lookup{target, message, std::make_unique<char[]>(MAXGETHOSTSTRUCT)};
