@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Our components against curl on the same loopback servers, run by run.
 
-  bench/paired.py [--runs N] [--only WORD ...] [--client NAME=PATH ...] [--build DIR]
+  bench/paired.py [--runs N] [--only WORD ...] [--client NAME=PATH ...] [--build DIR] [--bed-parent DIR]
 
 Each work is done by every client in turn (the order rotates from run to run), each run a process
 of its own, timed by its wall clock, CPU (user + system) and peak resident memory. The table
 gives the medians and the ratios to curl. It asserts nothing.
 
 The servers: the test bed (vsftpd, nginx) when MILTE_TB_* is set in the environment, otherwise a
-fresh one started with scripts/testbed/start.sh (as root) and stopped at the end; and
+fresh one started with scripts/testbed/start.sh (as root) and stopped at the end, in memory
+(/dev/shm) unless --bed-parent says otherwise: on disk, vsftpd's close of each 1 GB file it
+stored starts its write-back, which takes 0.1-0.4 s and swamps the clients' difference; and
 bench/line_server.py for the 5,000-line greeting and head and the silent peer. Test files are
 sparse, in a temporary folder and in nginx's static folder, and removed at the end.
 
@@ -52,10 +54,10 @@ def sparse_file(path, size):
 class Bed:
     """The test bed's servers: the one in the environment, or one started here."""
 
-    def __init__(self):
+    def __init__(self, parent):
         self.dir = None
         if "MILTE_TB_VSFTPD_PORT" not in os.environ:
-            self.dir = tempfile.mkdtemp(prefix="milte-bench-bed.")
+            self.dir = tempfile.mkdtemp(prefix="milte-bench-bed.", dir=parent)
             subprocess.run(["bash", os.path.join(ROOT, "scripts/testbed/start.sh"), self.dir], check=True,
                            stdout=subprocess.DEVNULL)
             with open(os.path.join(self.dir, "env")) as env:
@@ -150,10 +152,12 @@ def main():
     parser.add_argument("--only", nargs="*", default=[], help="works whose name holds one of these words")
     parser.add_argument("--client", action="append", default=[], help="NAME=PATH of a bench_client")
     parser.add_argument("--build", default=os.environ.get("MILTE_BUILD_DIR", os.path.join(ROOT, "build")))
+    parser.add_argument("--bed-parent", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
+                        help="folder for a test bed started here (default /dev/shm)")
     args = parser.parse_args()
     clients = dict(c.split("=", 1) for c in args.client) or {"ours": os.path.join(args.build, "bench/bench_client")}
 
-    bed = Bed()
+    bed = Bed(args.bed_parent)
     temp = tempfile.mkdtemp(prefix="milte-bench.")
     servers = []
     try:
