@@ -263,7 +263,7 @@ TEST_F(FtpSession, StalledReplyEndsAfterTimeOut) {
 }
 
 TEST_F(FtpSession, EndlessGreetingEndsAfterTimeOut) {
-    server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), std::size_t{64} << 20).Close();
+    server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), testsupport::EndlessFlood).Close();
     server.Start();
     ftp->TimeOut = 300;
     EXPECT_EQ(MessageOfThrown([&] { ftp->Connect(); }), "Socket readln aborted");

@@ -20,7 +20,7 @@ using testsupport::MessageOfThrown;
 using testsupport::ScriptServer;
 
 // A flood far longer than any time-out here; a loop that reads to its end was never stopped.
-constexpr std::size_t FloodLimit = std::size_t{64} << 20;
+constexpr std::size_t FloodLimit = testsupport::EndlessFlood;
 const std::string ResetText = "10054:Connection reset by peer";
 
 // Reads lines until one read throws; the message, or NoException once the flood is over.

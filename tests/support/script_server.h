@@ -206,6 +206,9 @@ private:
 
 // The line and its CR LF over and over, some 16 KB of them: a piece for Flood.
 std::string RepeatedLine(std::string_view line);
+// A flood limit no reader gets through before its time-out: an optimised build reads 64 MiB of
+// lines in a fraction of a second. The flood ends when the reader hangs up.
+constexpr std::size_t EndlessFlood = std::size_t{1} << 31;  // 2 GiB
 
 // FTP's "h1,h2,h3,h4,p1,p2" form of 127.0.0.1:port, for a scripted 227 reply.
 std::string FtpHostPort(std::uint16_t port);
