@@ -146,6 +146,10 @@ def works(bed, temp, lines, silent, clients):
            "cpu", None)
 
 
+def ratio(ours, curl):
+    return "%13.2fx" % (ours / curl) if curl > 0 else "%14s" % "-"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--runs", type=int, default=5)
@@ -169,13 +173,16 @@ def main():
         Lines.ftp, Lines.http = ftp_lines.port, http_lines.port
         names = list(clients) + ["curl"]
         header = "%-34s" % "work" + "".join("%14s" % n for n in names) + "".join(
-            "%14s" % (n + "/curl") for n in clients) + "   peak RSS MiB " + " / ".join(names)
-        print("medians of %d runs; wall seconds (CPU seconds for the wait)" % args.runs)
+            "%14s" % (n + "/curl") for n in clients) + "".join(
+            "%14s" % ("CPU " + n + "/curl") for n in clients) + "   peak RSS MiB " + " / ".join(names)
+        print("medians of %d runs; wall seconds (CPU seconds for the wait), then the ratios of wall time "
+              "and of CPU time (user + system) to curl's" % args.runs)
         print(header)
         for name, argvs, measure, clean in works(bed, temp, Lines, silent, clients):
             if args.only and not any(word.lower() in name.lower() for word in args.only):
                 continue
             figures = {n: [] for n in names}
+            cpus = {n: [] for n in names}
             rss = {n: [] for n in names}
             for run in range(args.runs):
                 order = names[run % len(names):] + names[:run % len(names)]
@@ -184,12 +191,14 @@ def main():
                     if status != 0 and not (n == "curl" and measure == "cpu"):
                         print("  %s failed (%d): %s" % (n, status, error[:200]), file=sys.stderr)
                     figures[n].append(cpu if measure == "cpu" else wall)
+                    cpus[n].append(cpu)
                     rss[n].append(peak)
                     if clean:
                         clean()
             median = {n: statistics.median(figures[n]) for n in names}
-            ratios = "".join("%13.2fx" % (median[n] / median["curl"]) if median["curl"] > 0 else "%14s" % "-"
-                             for n in clients)
+            cpu = {n: statistics.median(cpus[n]) for n in names}
+            ratios = "".join(ratio(median[n], median["curl"]) for n in clients) + "".join(
+                ratio(cpu[n], cpu["curl"]) for n in clients)
             print("%-34s" % name + "".join("%14.3f" % median[n] for n in names) + ratios + "   " +
                   " / ".join("%.0f" % statistics.median(rss[n]) for n in names), flush=True)
     finally:
