@@ -69,7 +69,7 @@ mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 export MILTE_UPLOAD_HOST=127.0.0.1 MILTE_FTP_PORT=$MILTE_TB_VSFTPD_PORT MILTE_HTTP_PORT=$MILTE_TB_NGINX_PORT
 
-titled_windows() { xdotool search --onlyvisible --pid "$1" --name '^ミルテ・ポスト$' 2> /dev/null || true; }
+titled_windows() { xdotool search --all --onlyvisible --pid "$1" --name '^ミルテ・ポスト$' 2> /dev/null || true; }
 wait_for_windows() {  # PID COUNT
     for _ in $(seq 200); do
         [[ $(titled_windows "$1" | wc -l) -ge $2 ]] && return 0

@@ -43,14 +43,16 @@ const char* WindowsProgram() {
     return program != nullptr && *program != '\0' ? program : nullptr;
 }
 
-// Runs a command (no shell) and waits for it; true when it exited with 0.
-bool RunQuietly(std::vector<std::string> arguments) {
+// Runs a command (no shell) and waits for it, its error output into a file; true when it exited
+// with 0.
+bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path& errorOutput) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -58,12 +60,16 @@ bool RunQuietly(std::vector<std::string> arguments) {
     return failed == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Saves the settings into the Wine prefix's registry, as the Windows program stores them.
-void SaveWineSettings(const Settings& settings) {
+// Saves the settings into the Wine prefix's registry, as the Windows program stores them. Wine's
+// reg has been seen to fail now and then on a loaded machine: it is tried again, and a last
+// failure says what reg said.
+void SaveWineSettings(const Settings& settings, const std::filesystem::path& errorOutput) {
     const std::string key = "HKCU\\Software\\Varrowen\\iZDQ";
     const auto add = [&](const char* name, const char* type, const std::string& data) {
-        if (!RunQuietly({"wine", "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}))
-            throw std::runtime_error(std::string("wine reg add failed for ") + name);
+        for (int attempt = 0; attempt < 3; ++attempt)
+            if (RunQuietly({"wine", "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}, errorOutput)) return;
+        throw std::runtime_error(std::string("wine reg add failed for ") + name + ": " +
+                                 testsupport::ReadFileBytes(errorOutput));
     };
     add("NAME", "REG_SZ", platform::Cp932ToUtf8(settings.name));
     add("MAIL1", "REG_SZ", platform::Cp932ToUtf8(settings.mailLocalPart));
@@ -141,9 +147,9 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     std::filesystem::create_directories(config);
     std::filesystem::create_directories(runtime);
     ::chmod(runtime.c_str(), 0700);
-    if (WindowsProgram() != nullptr) SaveWineSettings(settings);
-    else SaveSettings(config, settings);
     errorLog_ = home_.path() / "stderr.log";
+    if (WindowsProgram() != nullptr) SaveWineSettings(settings, errorLog_);
+    else SaveSettings(config, settings);
 
     const std::vector<std::string> environment = Environment({
         {"XDG_CONFIG_HOME", config.string()},
@@ -230,7 +236,7 @@ void ProgramRun::Kill() {
 }
 
 std::vector<std::string> ProgramRun::VisibleWindows() const {
-    std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name '^" +
+    std::istringstream ids(Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) + " --name '^" +
                                   std::string(Title) + "$' 2>/dev/null"));
     std::vector<std::string> windows;
     for (std::string id; std::getline(ids, id);)

@@ -14,7 +14,7 @@ installed_program_shows_its_window() {
     program_pid=$!
     local shown=
     for _ in $(seq 200); do
-        shown=$(xdotool search --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null || true)
+        shown=$(xdotool search --all --onlyvisible --pid "$program_pid" --name '^ミルテ・ポスト$' 2> /dev/null || true)
         [[ -n "$shown" ]] && break
         sleep 0.05
     done
