@@ -49,6 +49,9 @@ setup_wine() {
     # The system's dialog font shows Japanese through IPA P Gothic; Wine draws the frames itself.
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f > /dev/null
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f > /dev/null
+    # With no window manager on the display, the window given the X focus (as the tests give it)
+    # becomes the Windows foreground window, which is where Wine sends the keys.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /d N /f > /dev/null
 }
 cleanup() {
     local status=$?

@@ -1,6 +1,8 @@
 // Servers that stop answering or stop reading: the send gives up after its 30 s without progress
 // and tells the user, instead of waiting invisibly for ever; a notification answer dripped too
-// slowly to end meets the notification's own 30 s. The five cases wait side by side.
+// slowly to end meets the notification's own 30 s. The five cases wait side by side, started a
+// few seconds apart so that no two of their messages come up at the same moment: the keys that
+// answer a message go to the window that came up last, which would then be the wrong one.
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
@@ -12,7 +14,9 @@
 #include <atomic>
 #include <future>
 #include <memory>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "tests/e2e/program_run.h"
 #include "tests/e2e/scripted_ftp.h"
@@ -27,8 +31,11 @@ using testsupport::Connection;
 using testsupport::ScriptServer;
 
 constexpr auto StallLimit = 30s;
-// Longer than the program's bound, so only the program can end these dialogues.
-constexpr testsupport::Milliseconds ServerPatience{90'000};
+// Longer than the program's bound and the starts after it, so only the program can end these
+// dialogues.
+constexpr testsupport::Milliseconds ServerPatience{120'000};
+// Between one run's start and the next: messages of different runs come at least this far apart.
+constexpr auto StartInterval = 5s;
 
 // The data connection of an active-mode upload, opened with a receive buffer so small that a
 // server that never reads it holds the client's data back almost at once.
@@ -101,19 +108,21 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
     drip.Accept().ExpectLine().Send("HTTP/1.0 200 OK\r\n\r\n").Flood("x", 40, 2s).Close();
     drip.Start();
 
+    // Each run is answered from its start on; the runs whose send fails outright go first, the
+    // notification cases, with a success message early on, after them.
     const e2e::Settings settings{"Taro", "taro", 0};
+    std::vector<std::unique_ptr<ProgramRun>> runs;
+    const auto start = [&](e2e::Servers servers, const std::filesystem::path& file) {
+        if (!runs.empty()) std::this_thread::sleep_for(StartInterval);
+        runs.push_back(std::make_unique<ProgramRun>(settings, servers, file));
+        return std::async(std::launch::async, [&run = *runs.back()] { return run.Finish({}, 90s); });
+    };
     const std::uint16_t nginx = bed().nginx.port;
-    ProgramRun silentRun(settings, {silent.port(), nginx}, makeFile("silent.jpg", 1000));
-    ProgramRun quietRun(settings, {quiet.port(), nginx}, makeFile(quietName, 1000));
-    ProgramRun stuckRun(settings, {stuck.port(), nginx}, makeFile(stuckName, stuckSize));
-    ProgramRun unheardRun(settings, {bed().vsftpd.port, script.port()}, makeFile(unheardName, 1000));
-    ProgramRun drippedRun(settings, {bed().vsftpd.port, drip.port()}, makeFile(drippedName, 1000));
-    const auto finish = [](ProgramRun& run) { return std::async(std::launch::async, [&run] { return run.Finish({}, 90s); }); };
-    auto silentResult = finish(silentRun);
-    auto quietResult = finish(quietRun);
-    auto stuckResult = finish(stuckRun);
-    auto unheardResult = finish(unheardRun);
-    auto drippedResult = finish(drippedRun);
+    auto silentResult = start({silent.port(), nginx}, makeFile("silent.jpg", 1000));
+    auto quietResult = start({quiet.port(), nginx}, makeFile(quietName, 1000));
+    auto stuckResult = start({stuck.port(), nginx}, makeFile(stuckName, stuckSize));
+    auto unheardResult = start({bed().vsftpd.port, script.port()}, makeFile(unheardName, 1000));
+    auto drippedResult = start({bed().vsftpd.port, drip.port()}, makeFile(drippedName, 1000));
 
     for (auto* future : {&silentResult, &quietResult, &stuckResult}) {
         const RunResult result = future->get();
