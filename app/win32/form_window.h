@@ -30,6 +30,13 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 inline int ScaledToDpi(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
 
+// A top-level form of the program: a class of its own (the program's icon, white ground) whose
+// procedure is procedure, and a window under the program's title with a tool window's small
+// caption, only a close box and an entry in the task bar, its client area the given size at 96
+// DPI scaled to dpi. form is the creation parameter. Throws what when the system refuses it.
+HWND CreateFormWindow(const wchar_t* windowClass, WNDPROC procedure, SIZE client96, int dpi, HWND owner, void* form,
+                      const char* what);
+
 // A visible child control with its id and font, at its place at 96 DPI (left, top, width,
 // height) scaled to dpi. Throws when the system refuses it.
 HWND CreateChildControl(HWND parent, int dpi, int id, const wchar_t* windowClass, const wchar_t* text, DWORD style,

@@ -22,23 +22,6 @@ using platform::win32::WideFromCp932;
 constexpr wchar_t ProgressFormClass[] = L"MiltePostProgressForm";
 constexpr int ClientWidth = 300;
 constexpr int ClientHeight = 134;
-// The main window's frame: a small caption with only a close box, an entry in the task bar.
-constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD FrameExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
-
-void RegisterProgressFormClass(HINSTANCE instance, WNDPROC procedure) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconW(instance, L"MAINICON");
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = ProgressFormClass;
-    ::RegisterClassExW(&windowClass);  // fails harmlessly when registered before
-}
 
 }  // namespace
 
@@ -59,14 +42,10 @@ Win32ProgressWindow::~Win32ProgressWindow() {
 }
 
 void Win32ProgressWindow::CreateProgressWindow(HWND owner) {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    RegisterProgressFormClass(instance, FormWindowProc<Win32ProgressWindow>);
-    RECT frame{0, 0, Scaled(ClientWidth), Scaled(ClientHeight)};
-    ::AdjustWindowRectEx(&frame, FrameStyle, FALSE, FrameExStyle);
-    const std::wstring title = WideFromCp932(ApplicationTitle());
-    window_ = ::CreateWindowExW(FrameExStyle, ProgressFormClass, title.c_str(), FrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance, this);
-    if (window_ == nullptr) throw std::runtime_error("Cannot create the progress window");
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+    window_ = CreateFormWindow(ProgressFormClass, FormWindowProc<Win32ProgressWindow>, {ClientWidth, ClientHeight}, dpi_,
+                               owner, this, "Cannot create the progress window");
 }
 
 HWND Win32ProgressWindow::CreateControl(ProgressControlId id, const wchar_t* windowClass, const wchar_t* text,

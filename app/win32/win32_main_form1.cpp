@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "app/build_constants.h"
-#include "app/dialog_texts.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
@@ -26,10 +25,6 @@ using platform::win32::WideFromCp932;
 constexpr wchar_t MainFormClass[] = L"MiltePostMainForm1";
 constexpr int ClientWidth = 318;
 constexpr int ClientHeight = 306;
-constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-// A tool window's small caption with only a close box; the application window flag keeps the
-// program's entry in the task bar.
-constexpr DWORD FrameExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
 constexpr int ComboBox1Rows = 20;
 
 constexpr wchar_t ServiceDescription[] =
@@ -107,26 +102,9 @@ void Win32MainForm1::CreateFonts() {
 }
 
 void Win32MainForm1::CreateMainWindow() {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    RegisterPaintedControls(instance);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = FormWindowProc<Win32MainForm1>;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconW(instance, L"MAINICON");
-    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(instance, L"MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                          ::GetSystemMetrics(SM_CYSMICON), 0));
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = MainFormClass;
-    ::RegisterClassExW(&windowClass);  // fails harmlessly when a second form registers it again
-
-    RECT frame{0, 0, Scaled(ClientWidth), Scaled(ClientHeight)};
-    ::AdjustWindowRectEx(&frame, FrameStyle, FALSE, FrameExStyle);
-    const std::wstring title = WideFromCp932(ApplicationTitle());
-    window_ = ::CreateWindowExW(FrameExStyle, MainFormClass, title.c_str(), FrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
-    if (window_ == nullptr) throw std::runtime_error("Cannot create the main window");
+    RegisterPaintedControls(::GetModuleHandleW(nullptr));
+    window_ = CreateFormWindow(MainFormClass, FormWindowProc<Win32MainForm1>, {ClientWidth, ClientHeight}, dpi_,
+                               nullptr, this, "Cannot create the main window");
 }
 
 HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, const wchar_t* text, DWORD style,
