@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <stdexcept>
 #include <utility>
 
 #include "app/dialog_texts.h"

@@ -19,8 +19,6 @@ using sockettest::StartAndConnect;
 using testsupport::MessageOfThrown;
 using testsupport::ScriptServer;
 
-// A flood far longer than any time-out here; a loop that reads to its end was never stopped.
-constexpr std::size_t FloodLimit = testsupport::EndlessFlood;
 const std::string ResetText = "10054:Connection reset by peer";
 
 // Reads lines until one read throws; the message, or NoException once the flood is over.
@@ -31,10 +29,11 @@ std::string ReadLinesUntilThrown(TPowersock& sock) {
     });
 }
 
+// The floods outlast every time-out here: a loop that reads to their end was never stopped.
 TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     {
         ScriptServer server;
-        server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), FloodLimit).Close();
+        server.Accept().Flood(testsupport::RepeatedLine("220-welcome, and more"), testsupport::EndlessFlood).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         sock.TimeOut = 300;
@@ -46,7 +45,7 @@ TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     }
     {
         ScriptServer server;
-        server.Accept().Flood(testsupport::RepeatedLine("X-Header: endless"), FloodLimit).Close();
+        server.Accept().Flood(testsupport::RepeatedLine("X-Header: endless"), testsupport::EndlessFlood).Close();
         TPowersock sock;
         StartAndConnect(server, sock);
         psock::TThreadTimer stopper;
