@@ -62,7 +62,9 @@ std::string TrimBlanks(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool EndsHeaderBlock(const std::string& line) { return line.empty() || line == "\r\n" || line == "\n"; }
+bool EndsHeaderBlock(const std::string& line) { return line == "\r\n" || line == "\n"; }
+
+Exception HeadCutShort() { return Exception("Connection closed inside the response head"); }
 
 const char* RequestToken(CmdType cmd) {
     switch (cmd) {
@@ -273,6 +275,8 @@ bool TNMHTTP::DecideRedirect() {
         bool Handled = false;
         if (!ResponseCookie.empty()) {
             HeaderInfo.Cookie = ResponseCookie;
+            cookieTaken_ = ResponseCookie;
+            cookieOrigin_ = Host;
         }
         if (OnRedirect) {
             OnRedirect(Handled);
@@ -366,7 +370,7 @@ void TNMHTTP::BuildHeader() {
     if (!HeaderInfo.LocalProgram.empty()) {
         RequestHeader.SetHeader("User-Agent", HeaderInfo.LocalProgram);
     }
-    if (!HeaderInfo.Cookie.empty()) {
+    if (!HeaderInfo.Cookie.empty() && CookieGoesTo(Host)) {
         RequestHeader.SetHeader("Cookie", HeaderInfo.Cookie);
     }
     if (!HeaderInfo.Referer.empty()) {
@@ -384,6 +388,12 @@ void TNMHTTP::BuildHeader() {
     if (SendsData(CurrentCmd)) {
         RequestHeader.Add("Content-Length: " + std::to_string(RequestDataLength()));
     }
+}
+
+// A cookie the application set goes with every request; one taken from a redirect goes back
+// only to the host that set it, never on to the host the redirect names.
+bool TNMHTTP::CookieGoesTo(const std::string& host) const {
+    return HeaderInfo.Cookie != cookieTaken_ || nmextstr::SameTextCp932(host, cookieOrigin_);
 }
 
 std::string TNMHTTP::AuthorizationValue() const {
@@ -459,13 +469,17 @@ void TNMHTTP::ReadHeader() {
     };
 
     const std::string statusLine = ReadLn();
-    if (!statusLine.empty()) {
-        ReplyNumber = StatusCode(statusLine);
-        keep(statusLine);
+    if (statusLine.empty()) {
+        if (LastLineCutShort) throw HeadCutShort();
+        return;  // the server closed without a byte: an empty response
     }
+    ReplyNumber = StatusCode(statusLine);
+    keep(statusLine);
     std::string line;
     do {
         line = ReadLn();
+        // A close is no blank line: a head cut short must not pass for a complete answer.
+        if (line.empty()) throw HeadCutShort();
         TakeResponseField(line);
         keep(line);
     } while (!EndsHeaderBlock(line));

@@ -45,7 +45,8 @@ class THeaderInfo : public TObject {
 public:
     std::string LocalMailAddress;  // "From"
     std::string LocalProgram;      // "User-Agent"
-    std::string Cookie;            // "Cookie"; also taken over from redirect responses
+    std::string Cookie;            // "Cookie"; also taken over from redirect responses, and then
+                                   // sent only to the host that set it
     std::string Referer;           // "Referer"
     std::string UserId;            // with Password: Basic "Authorization"
     std::string Password;
@@ -124,10 +125,13 @@ private:
     bool DecideRedirect();
     std::string AbsoluteURL(const std::string& target) const;
     std::string AuthorizationValue() const;
+    bool CookieGoesTo(const std::string& host) const;
     std::int64_t RequestDataLength() const;
     void SendData(const std::string& data);
 
     std::int64_t announcedLength_ = -1;  // the response's Content-Length, -1 when none
+    std::string cookieTaken_;            // the cookie last taken from a redirect response
+    std::string cookieOrigin_;           // the host that set it
 };
 
 // The status of a response's first line: its second blank-separated field when that is plain

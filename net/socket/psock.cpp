@@ -630,6 +630,7 @@ std::string TPowersock::Read(std::uint16_t count) {
 // Each received byte is copied out of the socket once and searched once.
 std::string TPowersock::ReadLn() {
     ReportStatus(LevelTrace, "ReadLn");
+    LastLineCutShort = false;
     // When an enclosing operation's countdown runs (a reply of many lines), it goes on.
     const bool armsTimer = !Timer->Enabled();
     if (armsTimer) TimerOn();
@@ -646,6 +647,7 @@ std::string TPowersock::ReadLn() {
         if (Buffered() >= IOBufferSize) throw ESockError("Socket readln line too long");
         const int got = FillInbox(MaxPiece);
         if (got == 0) {  // the peer closed before the line end: the part is dropped
+            LastLineCutShort = Buffered() > 0;
             DropInbox();
             return {};
         }

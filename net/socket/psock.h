@@ -167,6 +167,7 @@ public:
     platform::net::StartupInfo WSAData;
     platform::net::SocketAddress RemoteAddress;
     std::string LastReply;
+    bool LastLineCutShort = false;  // the last ReadLn met the peer's close inside a line
     std::int16_t ReplyNumber = 0;
     platform::net::Socket SocketHandle = platform::net::InvalidSocket;
     platform::WindowHandle SocketWindow = 0;

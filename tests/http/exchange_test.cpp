@@ -54,7 +54,10 @@ protected:
     }
     std::string Url(const std::string& target) const { return UrlOf(server, target); }
     // Queues one whole exchange on the server: it reads a request's head, sends response, closes.
-    void Respond(const std::string& response) { ReadHead(server.Accept()).Send(response).Close(); }
+    void Respond(const std::string& response) { Respond(server, response); }
+    static void Respond(ScriptServer& someServer, const std::string& response) {
+        ReadHead(someServer.Accept()).Send(response).Close();
+    }
 
     ScriptServer server;  // for the tests that need one server only
     nmhttp::TNMHTTP http;
@@ -174,7 +177,7 @@ TEST_F(HttpExchange, ABodyBeyondMaxBodyLengthFailsAndOneWithinItPasses) {
     EXPECT_THAT(events, ElementsAre("success 0"));
 }
 
-TEST_F(HttpExchange, RedirectToAnotherHostCarriesTheCookieAndStaysAPost) {
+TEST_F(HttpExchange, RedirectToAnotherHostStaysAPostAndKeepsTheCookieForItsOwnHost) {
     ScriptServer second;
     ReadHead(second.Accept()).Run([](Connection& c) { c.ReadExactly(5); }).Send("HTTP/1.0 200 OK\r\n\r\ndone").Close();
     second.Start();
@@ -199,9 +202,37 @@ TEST_F(HttpExchange, RedirectToAnotherHostCarriesTheCookieAndStaysAPost) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "POST /x HTTP/1.0");
     EXPECT_EQ(lines[1], "Host: localhost");
-    EXPECT_THAT(lines, testing::Contains("Cookie: id=7; path=/"));
+    EXPECT_THAT(lines, testing::Not(testing::Contains(testing::StartsWith("Cookie"))));  // not to another host
     EXPECT_THAT(lines, testing::Contains("Content-Length: 5"));
     EXPECT_EQ(second.received().substr(second.received().size() - 5), "a%3D1");
+
+    // Later requests: the cookie goes back to the host that set it, and only there.
+    ScriptServer again;
+    Respond(again, "HTTP/1.0 200 OK\r\n\r\n");
+    Respond(again, "HTTP/1.0 200 OK\r\n\r\n");
+    again.Start();
+    http.Get(UrlOf(again, "/back"));
+    http.Get("http://localhost:" + std::to_string(again.port()) + "/elsewhere");
+    EXPECT_THAT(again.Finish(), IsEmpty());
+    const auto later = again.lines();
+    EXPECT_EQ(std::count(later.begin(), later.end(), "Cookie: id=7; path=/"), 1);
+    const auto cookie = std::find(later.begin(), later.end(), "Cookie: id=7; path=/");
+    EXPECT_LT(cookie, std::find(later.begin(), later.end(), "GET /elsewhere HTTP/1.0"));  // in the first
+}
+
+TEST_F(HttpExchange, AHeadCutShortByTheCloseIsAFailureNeverASuccess) {
+    for (const std::string cutShort : {"HTTP/1.0 200 OK\r\nContent-Ty", "HTTP/1.0 200 OK\r\n", "HTTP/1.0 2"}) {
+        SCOPED_TRACE(cutShort);
+        ScriptServer closing;
+        Respond(closing, cutShort);
+        closing.Start();
+        events.clear();
+        EXPECT_EQ(MessageOfThrown([&] { http.Post(UrlOf(closing, "/ftp.php"), ""); }),
+                  "Connection closed inside the response head");
+        EXPECT_THAT(closing.Finish(), IsEmpty());
+        EXPECT_THAT(events, IsEmpty());
+        EXPECT_FALSE(http.Connected);
+    }
 }
 
 TEST_F(HttpExchange, CookieOfAnOrdinaryResponseStaysInResponseCookie) {
