@@ -1,6 +1,7 @@
 #include "app/main_form1.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "app/dropped_file_check.h"
@@ -19,7 +20,8 @@ TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1)
       argument1_(std::move(argument1)),
       watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }),
       notifyDeadline_(NotifyTimeLimit, [this] { StopWorkingComponents(); }),
-      progress_(view) {
+      progress_(view),
+      log_(SendLog::OfThisUser()) {
     CreateComponents();
     view_.SetComboBox1ItemIndex(0);
 }
@@ -30,12 +32,14 @@ TMainForm1::~TMainForm1() = default;
 void TMainForm1::CreateComponents() {
     NMFTP1 = std::make_unique<nmftp::TNMFTP>();
     NMFTP1->Port = 21;
-    NMFTP1->ReportLevel = 0;
+    NMFTP1->ReportLevel = 1;  // its protocol lines, for the send log
     NMFTP1->OnSuccess = [this](nmftp::TCmdType Trans_Type) {
         watchdog_.Feed();
         NMFTP1Success(Trans_Type);
     };
-    NMFTP1->Passive = false;
+    // Passive first: the data connection goes out from here, as the control connection does,
+    // which gets through home routers and firewalls; active mode is the fallback (Upload).
+    NMFTP1->Passive = true;
     NMFTP1->FirewallType = nmftp::FTUser;
     NMFTP1->FWAuthenticate = false;
     NMFTP1->ProxyPort = 0;
@@ -51,6 +55,7 @@ void TMainForm1::CreateComponents() {
     NMHTTP1->ProxyPort = 0;
     NMHTTP1->MaxBodyLength = NotifyResponseLimit;
     WatchForProgress();
+    LogDialogue();
 }
 
 // Every sign that a component is getting on restarts the watchdog's count; the upload's own
@@ -67,7 +72,6 @@ void TMainForm1::WatchForProgress() {
     }
     NMFTP1->OnConnect = progress;  // logged in
     NMFTP1->OnTransactionStop = progress;
-    NMHTTP1->OnAboutToSend = progress;
     NMFTP1->OnTransactionStart = [this](platform::TObject*) {
         watchdog_.Feed();
         progress_.SetStep(SendStep::Uploading);
@@ -75,6 +79,18 @@ void TMainForm1::WatchForProgress() {
     NMFTP1->OnPacketSent = [this](platform::TObject*) {
         watchdog_.Feed();
         if (NMFTP1->DataSocket) progress_.SetBytesSent(NMFTP1->DataSocket->BytesSent);
+    };
+}
+
+// The FTP client's protocol lines, and the notification's request line, go to the send log.
+void TMainForm1::LogDialogue() {
+    NMFTP1->OnStatus = [this](platform::TObject*, const std::string& status) {
+        if (status.rfind("STOR ", 0) == 0) storeSent_ = true;
+        log_.Add("ftp", status == "PASS " ? "PASS ****" : status);
+    };
+    NMHTTP1->OnAboutToSend = [this](platform::TObject*) {
+        watchdog_.Feed();
+        if (NMHTTP1->RequestHeader.Count() > 0) log_.Add("http", NMHTTP1->RequestHeader[0]);
     };
 }
 
@@ -125,51 +141,107 @@ void TMainForm1::SpeedButton2Click() { platform::OpenUrl(ServiceSiteUrl()); }
 void TMainForm1::SpeedButton3Click() { view_.ShowMessage(FormatsListMessage()); }
 
 void TMainForm1::SendDroppedFile() {
+    log_.Begin(platform::Cp932("送信: ") + argument1_.cp932Path);
+    std::optional<SendFailure> failure;
     try {
         UploadAndNotify();
-    } catch (const std::exception&) {
+        log_.Add("send", "sent");
+    } catch (...) {
         StopWatching();
-        if (!cancelled_) BeepAndShowMessage(SendFailedMessage());
+        if (cancelled_) log_.Add("send", "cancelled by the user");
+        else failure = FailureOf(std::current_exception());
     }
     progress_.Hide();
     StopWatching();
+    if (failure) log_.Add("send", "failed: " + SendFailureLine(*failure));
+    const bool logged = log_.Write();
+    if (!failure) return;
+    const std::string logPath = logged ? log_.File().Cp932ForMessage() : "";
+    BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(argument1_.cp932Path), logPath));
 }
 
-// Upload, success message, notification. The FTP session is not ended by a command: the
-// control connection stays open until the program ends.
+// Log-in, upload, success message, notification. The FTP session is not ended by a command:
+// the control connection stays open until the program ends.
 void TMainForm1::UploadAndNotify() {
+    stage_ = SendStage::Preparing;
     const SendServer server = SendServerFromEnvironment();
+    const std::string fileName = ExtractFileName(argument1_.cp932Path);
+    progress_.Begin(fileName, FileSize(argument1_.path).value_or(0));
+    watchdog_.Start();
+    LogIn(server);
+    Upload(fileName);  // NMFTP1Success shows the success message in here
+    Notify(server, fileName);
+}
+
+void TMainForm1::LogIn(const SendServer& server) {
+    stage_ = SendStage::LoggingIn;
+    stageServer_ = server.host + ":" + std::to_string(server.ftpPort);
+    log_.Add("send", "FTP " + stageServer_);
     NMFTP1->Host = server.host;
     NMFTP1->Port = server.ftpPort;
     NMFTP1->UserID = "zdq";
     NMFTP1->Password = "Qm7tR2xw";
-
-    const std::string fileName = ExtractFileName(argument1_.cp932Path);
-    progress_.Begin(fileName, FileSize(argument1_.path).value_or(0));
-    watchdog_.Start();
     NMFTP1->Connect();
     ThrowIfStalled();
+}
+
+// In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
+// the session, active, with the data connection coming from the server.
+void TMainForm1::Upload(const std::string& fileName) {
+    stage_ = SendStage::Uploading;
     NMFTP1->Mode(2);
     ThrowIfStalled();
     NMFTP1->ChangeDir("./");
     ThrowIfStalled();
-    NMFTP1->Upload(argument1_.path, fileName);  // NMFTP1Success shows the success message in here
+    try {
+        storeSent_ = false;
+        log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
+        NMFTP1->Upload(argument1_.path, fileName);
+    } catch (const nmftp::FTPException&) {
+        // Before its STOR, a passive upload sends one command: the refused "PASV".
+        if (!NMFTP1->Passive || storeSent_) throw;
+        ThrowIfStalled();
+        log_.Add("send", "passive mode refused: upload in active mode");
+        NMFTP1->Passive = false;
+        NMFTP1->Upload(argument1_.path, fileName);
+    }
     ThrowIfStalled();
+}
 
+void TMainForm1::Notify(const SendServer& server, const std::string& fileName) {
+    stage_ = SendStage::Notifying;
+    stageServer_ = server.host + ":" + std::to_string(server.httpPort);
     const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
     const std::string url =
         NotifyUrl(server.host + port, fileName, view_.Edit1Text(), view_.Edit2Text(), view_.ComboBox1Text());
     progress_.SetStep(SendStep::Notifying);
     watchdog_.Start();
     notifyDeadline_.Start();
-    NMHTTP1->Post(url, "");
+    try {
+        NMHTTP1->Post(url, "");
+    } catch (...) {
+        log_.Add("http", "(no complete answer)");
+        throw;
+    }
     ThrowIfStalled();
     notifyDeadline_.Stop();
+    const std::string statusLine = NMHTTP1->Header.substr(0, NMHTTP1->Header.find_first_of("\r\n"));
+    log_.Add("http", statusLine.empty() ? "(no status line)" : statusLine);
     // The client does not treat an error status as a failure, but then the script has not
     // taken the notification and no link will be mailed; no status line at all says as little.
-    if (NMHTTP1->ReplyNumber < 100 || NMHTTP1->ReplyNumber >= 400) {
-        throw platform::Exception("Notification answered with status " + std::to_string(NMHTTP1->ReplyNumber));
-    }
+    if (NMHTTP1->ReplyNumber < 100 || NMHTTP1->ReplyNumber >= 400)
+        throw platform::Exception(statusLine.empty() ? "no status line" : statusLine);
+}
+
+// What the failure of the send means for the user. A cancelled wait is the send's own bound.
+SendFailure TMainForm1::FailureOf(const std::exception_ptr& error) const {
+    if (notifyDeadline_.Expired())
+        return {SendFailureKind::NoAnswer, "notification not over within " +
+                                               std::to_string(NotifyTimeLimit.count() / 1000) + " s"};
+    if (watchdog_.Expired())
+        return {SendFailureKind::NoAnswer,
+                stageServer_ + ": no progress for " + std::to_string(SendStallLimit.count() / 1000) + " s"};
+    return ClassifySendFailure(stage_, error, stageServer_);
 }
 
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {

@@ -12,7 +12,10 @@
 
 #include "app/dropped_file_check.h"
 #include "app/main_form_view.h"
+#include "app/send_failure.h"
+#include "app/send_log.h"
 #include "app/send_progress.h"
+#include "app/send_server.h"
 #include "app/send_watchdog.h"
 #include "net/ftp/nmftp.h"
 #include "net/http/nmhttp.h"
@@ -57,7 +60,12 @@ public:
 private:
     void CreateComponents();
     void WatchForProgress();
+    void LogDialogue();
     void UploadAndNotify();
+    void LogIn(const SendServer& server);
+    void Upload(const std::string& fileName);
+    void Notify(const SendServer& server, const std::string& fileName);
+    SendFailure FailureOf(const std::exception_ptr& error) const;
     void StopWorkingComponents();
     void StopWatching();
     void ThrowIfStalled() const;
@@ -68,7 +76,11 @@ private:
     SendWatchdog watchdog_;
     SendWatchdog notifyDeadline_;  // never fed: bounds the notification's whole time
     SendProgress progress_;
-    bool cancelled_ = false;  // by the user: the send ends without a word
+    SendLog log_;
+    SendStage stage_ = SendStage::Preparing;
+    std::string stageServer_;  // "host:port" of the step under way
+    bool storeSent_ = false;   // the upload under way has sent its STOR
+    bool cancelled_ = false;   // by the user: the send ends without a word
 };
 
 }  // namespace app

@@ -12,8 +12,6 @@ std::string SendSucceededMessage(const std::string& cp932Address, const std::str
                "あらかじめご了承ください。");
 }
 
-std::string SendFailedMessage() { return platform::Cp932("インターネットに接続できません。"); }
-
 std::string FormatsListMessage() {
     return platform::Cp932(
         "【対応ファイル形式一覧】\nai\nbmp\ndcm\neps\ngif\njpg\njpeg\npcx\npdf\npict\npct\npng\nps\npsd\ntif\ntiff\n\n"

@@ -7,8 +7,6 @@ namespace app {
 
 // "<address> 宛てに「<file name>」を送信しました。" and the notice that follows it.
 std::string SendSucceededMessage(const std::string& cp932Address, const std::string& cp932FileName);
-// "インターネットに接続できません。": every failure of a send.
-std::string SendFailedMessage();
 // The list of supported file formats.
 std::string FormatsListMessage();
 

@@ -83,6 +83,10 @@ connect_from_port_20=NO
 port_enable=YES
 pasv_enable=YES
 pasv_address=127.0.0.1
+# A client seen from another address (through a router) may still connect to its passive ports;
+# the address of an active-mode data port is checked against the client's.
+pasv_promiscuous=YES
+port_promiscuous=NO
 pasv_min_port=$VSFTPD_PASV_FIRST
 pasv_max_port=$VSFTPD_PASV_LAST
 xferlog_enable=YES

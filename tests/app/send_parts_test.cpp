@@ -1,13 +1,15 @@
 // The pieces of a send that need no server: the notification and link URLs, where the send
-// goes, the progress window's contents, and the watchdog that ends a send that has stopped
-// making progress.
+// goes, the progress window's contents, the watchdog that ends a send that has stopped making
+// progress, and the log of the last sends.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 
 #include "app/build_constants.h"
+#include "app/send_log.h"
 #include "app/send_progress.h"
 #include "app/send_server.h"
 #include "app/send_watchdog.h"
@@ -15,6 +17,8 @@
 #include "platform/cp932.h"
 #include "platform/message_queue.h"
 #include "tests/app/test_environment.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/testbed.h"
 
 namespace {
 
@@ -149,6 +153,50 @@ TEST(SendWatchdog, StoppedWhileTheUserReadsAMessage) {
     PumpFor(200ms);
     EXPECT_EQ(stalls, 0);
     EXPECT_FALSE(watchdog.Running());
+}
+
+// A thousand sends later the log holds the newest of them, each whole, within its bound.
+TEST(SendLog, KeepsTheNewestSendsWholeWithinItsBound) {
+    testsupport::TempDir folder;
+    const platform::FilePath file(folder.path() / "state" / "send.log");
+    for (int send = 0; send < 1000; ++send) {
+        app::SendLog log(file);
+        log.Begin("send " + std::to_string(send));
+        for (int line = 0; line < 30 + send % 20; ++line)
+            log.Add("ftp", "line " + std::to_string(line) + " of send " + std::to_string(send) + std::string(40, '.'));
+        log.Add("send", "end of send " + std::to_string(send));
+        ASSERT_TRUE(log.Write());
+    }
+    const std::string text = testsupport::ReadFileBytes(file.Native());
+    EXPECT_LE(text.size(), app::SendLog::MaxFileSize);
+    EXPECT_GT(text.size(), app::SendLog::MaxFileSize - 4096);  // no more dropped than one send's room
+    const auto entries = app::SendLogEntries(text);
+    ASSERT_GT(entries.size(), 50u);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int send = 1000 - static_cast<int>(entries.size() - i);
+        EXPECT_EQ(entries[i].rfind("==== ", 0), 0u);
+        EXPECT_NE(entries[i].find(" send " + std::to_string(send) + "\n"), std::string::npos);
+        EXPECT_TRUE(entries[i].ends_with(" send: end of send " + std::to_string(send) + "\n")) << entries[i];
+    }
+}
+
+TEST(SendLog, CutsOffAFloodOfLinesAndNeverFailsASend) {
+    testsupport::TempDir folder;
+    app::SendLog log(platform::FilePath(folder.path() / "send.log"));
+    log.Begin("flood");
+    for (int line = 0; line < 5000; ++line) log.Add("ftp", "220-" + std::string(2000, 'x'));
+    ASSERT_TRUE(log.Write());
+    const std::string text = testsupport::ReadFileBytes(folder.path() / "send.log");
+    EXPECT_LE(text.size(), app::SendLog::MaxEntrySize + 100);
+    EXPECT_THAT(text, testing::ContainsRegex("log: [0-9]+ more lines left out\n$"));
+
+    // A log that cannot be written: its folder is a file.
+    folder.Write("taken", "a file");
+    app::SendLog blocked(platform::FilePath(folder.path() / "taken" / "send.log"));
+    blocked.Begin("blocked");
+    blocked.Add("ftp", "220 ready");
+    EXPECT_FALSE(blocked.Write());
+    EXPECT_FALSE(app::SendLog(platform::FilePath{}).Write());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/e2e/program_run.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -83,6 +84,14 @@ std::string WinePath(const std::filesystem::path& path) {
     return windows;
 }
 
+// The local application data folder of the prefix's user.
+std::filesystem::path WineLocalAppData() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    const passwd* user = ::getpwuid(::getuid());
+    return std::filesystem::path(prefix != nullptr ? prefix : "") / "drive_c" / "users" /
+           (user != nullptr ? user->pw_name : "root") / "AppData" / "Local";
+}
+
 // Saves the settings with the program's own store, into the configuration folder given.
 void SaveSettings(const std::filesystem::path& configHome, const Settings& settings) {
     static std::mutex environmentMutex;
@@ -151,14 +160,19 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     if (WindowsProgram() != nullptr) SaveWineSettings(settings, errorLog_);
     else SaveSettings(config, settings);
 
-    const std::vector<std::string> environment = Environment({
+    std::map<std::string, std::string> variables = {
         {"XDG_CONFIG_HOME", config.string()},
+        {"XDG_STATE_HOME", (home_.path() / "state").string()},
         {"XDG_RUNTIME_DIR", runtime.string()},
         {"QT_QPA_PLATFORM", "xcb"},  // a real window on the test's X display
         {"MILTE_UPLOAD_HOST", "127.0.0.1"},
         {"MILTE_FTP_PORT", std::to_string(servers.ftpPort)},
         {"MILTE_HTTP_PORT", std::to_string(servers.httpPort)},
-    });
+    };
+    for (const auto& [name, value] : servers.overrides) variables[name] = value;
+    const std::vector<std::string> environment = Environment(variables);
+    sendLog_ = WindowsProgram() != nullptr ? WineLocalAppData() / "MiltePost" / "send.log"
+                                           : home_.path() / "state" / "milte-post" / "send.log";
     std::vector<char*> envp;
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
@@ -278,6 +292,24 @@ void ProgramRun::Answer() {
             std::this_thread::sleep_for(20ms);
         }
     }
+}
+
+std::string ProgramRun::SendLogText() const { return testsupport::ReadFileBytes(sendLog_); }
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+::testing::AssertionResult IsFailure(const std::string& text, const std::string& reason, const std::string& detail,
+                                     const std::string& first) {
+    const std::string expected = first + "\n\n" + reason + "[";
+    const auto detailStart = expected.size();
+    const auto detailEnd = text.find("]\n\n", detailStart);
+    const auto logLine = text.find("\n\n送信の記録: ", detailEnd);
+    if (text.compare(0, expected.size(), expected) != 0 || detailEnd == std::string::npos ||
+        text.substr(detailStart, detailEnd - detailStart).find(detail) == std::string::npos ||
+        logLine == std::string::npos || text.find('\n', logLine + 2) != std::string::npos ||
+        !text.ends_with("send.log"))
+        return ::testing::AssertionFailure() << "the message is\n" << text;
+    return ::testing::AssertionSuccess();
 }
 
 std::string SuccessText(const std::string& address, const std::string& fileName) {

@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"
 
@@ -32,6 +35,9 @@ struct Settings {
 struct Servers {
     std::uint16_t ftpPort = 0;
     std::uint16_t httpPort = 0;
+    // Variables set otherwise, for the settings the ports cannot say: another host, a mistyped
+    // port.
+    std::map<std::string, std::string> overrides = {};
 };
 
 struct Dialog {
@@ -69,6 +75,10 @@ public:
     // Presses a key (an xdotool key name) in the window, as a person would.
     static void PressKey(const std::string& window, const std::string& key);
 
+    // The program's log of its sends, as UTF-8 text. The Windows program's runs share their
+    // prefix's log.
+    std::string SendLogText() const;
+
 private:
     std::vector<Dialog> NewDialogs();
     void Answer();
@@ -76,6 +86,7 @@ private:
 
     testsupport::TempDir home_;
     std::filesystem::path errorLog_;
+    std::filesystem::path sendLog_;
     std::size_t dialogsSeen_ = 0;
     pid_t pid_ = -1;
     Clock::time_point started_;
@@ -87,6 +98,12 @@ inline const std::string CarrierDomain = MILTE_CARRIER_DOMAIN;
 // The UTF-8 success message the program shows for a send to address of the file.
 std::string SuccessText(const std::string& address, const std::string& fileName);
 inline constexpr const char FailureText[] = "インターネットに接続できません。";
+// The first line of a message.
+std::string FirstLine(const std::string& text);
+// The failure message says first, then, after a blank line, reason with a detail in brackets
+// that holds detail; its last line names the send log.
+::testing::AssertionResult IsFailure(const std::string& text, const std::string& reason, const std::string& detail = "",
+                                     const std::string& first = FailureText);
 inline constexpr const char Title[] = "ミルテ・ポスト";
 
 // A loopback port nothing listens on (a server that is down).

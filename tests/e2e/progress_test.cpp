@@ -53,12 +53,18 @@ struct SlowReader {
     }
 };
 
+enum class DataMode { Passive, ActiveAfterPassiveRefused };
+
 // Logs the client in, takes the STOR of name and reads its data at the pace; then answers
 // finalReply, or nothing when it is empty, and waits for the client to hang up.
-void ScriptSlowUpload(ScriptServer& ftp, const std::string& name, std::size_t bytesPerSecond,
+void ScriptSlowUpload(ScriptServer& ftp, DataMode mode, const std::string& name, std::size_t bytesPerSecond,
                       const std::shared_ptr<SlowReader>& reader, const std::string& finalReply) {
-    e2e::ScriptLogIn(ftp).Run([=](Connection& control) {
-        reader->Read(e2e::OpenActiveDataConnection(control, name, 16384), bytesPerSecond);
+    e2e::ScriptLogIn(ftp);
+    if (mode == DataMode::ActiveAfterPassiveRefused) e2e::RefusePassive(ftp);
+    ftp.Run([=](Connection& control) {
+        const int data = mode == DataMode::Passive ? e2e::OpenPassiveDataConnection(control, name, 16384)
+                                                   : e2e::OpenActiveDataConnection(control, name, 16384);
+        reader->Read(data, bytesPerSecond);
         if (!finalReply.empty()) control.Send(finalReply + "\r\n");
     });
     ftp.WaitForPeerClose();
@@ -77,9 +83,9 @@ protected:
     // Starts the program sending a file of these bytes to a server that takes them at the pace
     // (answering finalReply after them, if any). Returns its progress window once the server has
     // received the given share of the file; empty when no window came.
-    std::string StartSlowSend(const std::string& name, const std::string& bytes, std::size_t bytesPerSecond,
-                              const std::string& finalReply, std::size_t receivedFirst) {
-        ScriptSlowUpload(ftp_, name, bytesPerSecond, reader_, finalReply);
+    std::string StartSlowSend(DataMode mode, const std::string& name, const std::string& bytes,
+                              std::size_t bytesPerSecond, const std::string& finalReply, std::size_t receivedFirst) {
+        ScriptSlowUpload(ftp_, mode, name, bytesPerSecond, reader_, finalReply);
         requests_ = std::make_unique<testsupport::LogTail>(bed().nginx.requestLog);
         run_ = std::make_unique<ProgramRun>(e2e::Settings{"Taro", "taro", 0},
                                             e2e::Servers{ftp_.port(), bed().nginx.port}, folder_.Write(name, bytes));
@@ -97,10 +103,12 @@ protected:
     std::unique_ptr<ProgramRun> run_;
 };
 
+// The server refuses passive mode: the file goes through a data port of the program's.
 TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage) {
     const std::string name = testsupport::UniqueName("slow", ".jpg");
     const std::string bytes = RandomBytes(4'000'000);
-    const std::string window = StartSlowSend(name, bytes, 600'000, "226 stored", 500'000);
+    const std::string window =
+        StartSlowSend(DataMode::ActiveAfterPassiveRefused, name, bytes, 600'000, "226 stored", 500'000);
     ASSERT_FALSE(window.empty()) << "no progress window";
     // Two pictures of the window some way into the upload, the second 1.5 s later.
     e2e::SaveScreenshot(window, "send-progress-1.png");
@@ -119,6 +127,11 @@ TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(ftp_.Finish(), IsEmpty());
     EXPECT_TRUE(reader_->data == bytes) << reader_->data.size() << " other bytes arrived";
+    const auto lines = ftp_.lines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[4], "PASV");
+    EXPECT_THAT(lines[5], testing::StartsWith("PORT 127,0,0,1,"));
+    EXPECT_EQ(lines[6], "STOR " + name);
     EXPECT_THAT(result.dialogs, testing::SizeIs(1));
     EXPECT_EQ(result.dialogs.at(0).text, e2e::SuccessText("taro@" + e2e::CarrierDomain, name));
     EXPECT_EQ(windowsWithTheMessage, 1u);  // the message alone: the progress window had gone
@@ -132,7 +145,7 @@ TEST_F(SendProgress, ASlowUploadShowsItsProgressWhichGoesBeforeTheSuccessMessage
 TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothingMore) {
     const std::string name = testsupport::UniqueName("cancelled", ".jpg");
     const std::size_t size = 4'000'000;
-    const std::string window = StartSlowSend(name, RandomBytes(size), 300'000, "", 300'000);
+    const std::string window = StartSlowSend(DataMode::Passive, name, RandomBytes(size), 300'000, "", 300'000);
     ASSERT_FALSE(window.empty()) << "no progress window";
     const std::size_t receivedBefore = reader_->received;
     const auto pressed = Clock::now();
@@ -148,6 +161,7 @@ TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothin
     EXPECT_THAT(result.dialogs, IsEmpty());  // no failure message
     EXPECT_THAT(ftp_.Finish(), IsEmpty());
     // After the STOR the control connection heard nothing more.
+    EXPECT_EQ(ftp_.lines().at(4), "PASV");
     EXPECT_EQ(ftp_.lines().back(), "STOR " + name);
     EXPECT_EQ(ftp_.received().substr(ftp_.received().size() - name.size() - 7), "STOR " + name + "\r\n");
     // The data stopped short. What still came had been handed to the system before the cancel.

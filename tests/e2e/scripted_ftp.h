@@ -14,10 +14,19 @@ inline testsupport::ScriptServer& ScriptLogIn(testsupport::ScriptServer& ftp) {
         .ExpectLine("CWD ./").SendLine("250 here");
 }
 
+// Queues the refusal of passive mode, as a server that will only connect to its clients gives it.
+inline testsupport::ScriptServer& RefusePassive(testsupport::ScriptServer& ftp) {
+    return ftp.ExpectLine("PASV").SendLine("502 Command not implemented.");
+}
+
+// The data connections below are opened as over a real network path, with the given receive
+// buffer: then the client can send little more than the server has read.
+
 // Answers the client's PORT and its STOR of name (200, then 150 once the data connection is
-// open) and returns the data connection's socket, opened to the announced port as over a real
-// network path, with the given receive buffer: then the client can send little more than the
-// server has read.
+// open) and returns the data connection's socket, opened to the announced port.
 int OpenActiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer);
+// Answers the client's PASV with a port of its own, takes the client's connection there and
+// answers its STOR of name with 150; returns the data connection's socket.
+int OpenPassiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer);
 
 }  // namespace e2e

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <thread>
 
 #include "platform/cp932.h"
+#include "tests/e2e/address_translator.h"
 #include "tests/e2e/program_run.h"
 #include "tests/e2e/scripted_ftp.h"
 #include "tests/support/testbed.h"
@@ -109,14 +112,45 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
     EXPECT_EQ(commands[1], "PASS <password>");  // vsftpd hides it; the scripted log-ins check it
     EXPECT_EQ(commands[2], "TYPE I");
     EXPECT_EQ(commands[3], "CWD ./");
-    EXPECT_THAT(commands[4], testing::StartsWith("PORT 127,0,0,1,"));
+    EXPECT_EQ(commands[4], "PASV");  // the data connection goes out from the client
     EXPECT_EQ(commands[5], "STOR " + name);  // and no QUIT: the session is left open
 
     const auto records = testsupport::WaitForNginxRequests(requests, 1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].requestLine, "POST /ftp.php?file=" + name + "&name=Taro&mail=taro.y@" + CarrierDomain + " HTTP/1.0");
+    const std::string requestLine =
+        "POST /ftp.php?file=" + name + "&name=Taro&mail=taro.y@" + CarrierDomain + " HTTP/1.0";
+    EXPECT_EQ(records[0].requestLine, requestLine);
     EXPECT_EQ(records[0].body, "");
     EXPECT_EQ(records[0].status, "200");
+
+    // The send's dialogue is in the log, without the password.
+    const std::string log = run.SendLogText();
+    for (const std::string& line : {std::string("ftp: USER zdq"), std::string("ftp: PASS ****"), "ftp: STOR " + name, "http: " + requestLine,
+                                    std::string("http: HTTP/1.1 200 OK"), std::string("send: sent")})
+        EXPECT_THAT(log, testing::HasSubstr(line + "\n"));
+    EXPECT_THAT(log, testing::ContainsRegex("ftp: 227 Entering Passive Mode"));
+    EXPECT_THAT(log, testing::Not(testing::HasSubstr("Qm7tR2xw")));
+}
+
+// Behind a router that hides the client's address, a server refuses the data port of an active
+// upload (curl shows it); the program's passive upload goes through.
+TEST_F(Send, AServerThatRefusesTheClientsDataPortGetsTheFileInPassiveMode) {
+    const std::string name = testsupport::UniqueName("routed", ".png");
+    const auto file = MakeFile(name, 100'000);
+    e2e::AddressTranslator router(bed().vsftpd.port);
+    const std::string url = "ftp://127.0.0.1:" + std::to_string(router.port()) + "/";
+    const std::string curlActive = "curl -s -S --max-time 20 --ftp-port 127.0.0.1 -u zdq:Qm7tR2xw -T '" +
+                                   file.string() + "' " + url + "active-" + name + " 2>/dev/null";
+    EXPECT_NE(std::system(curlActive.c_str()), 0) << "the server took an active upload from behind the router";
+    LogTail ftpLog(bed().vsftpd.log);
+
+    const RunResult result = ProgramRun({"Taro", "taro", 0}, {router.port(), bed().nginx.port}, file).Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name)));
+    EXPECT_TRUE(StoredUnchanged(name, file));
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "PASV", "STOR " + name));
 }
 
 TEST_F(Send, JapaneseNamesGoOutAsRawCp932Bytes) {
@@ -179,7 +213,8 @@ TEST_F(Send, AnUploadServerThatIsDownGivesTheFailureMessageOnly) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::FailureText));
+    ASSERT_EQ(result.dialogs.size(), 1u);
+    EXPECT_TRUE(e2e::IsFailure(result.dialogs[0].text, "サーバーに接続できませんでした。", "Connection Failed"));
     std::this_thread::sleep_for(300ms);
     EXPECT_THAT(requests.text(), IsEmpty());
 }
@@ -188,8 +223,8 @@ TEST_F(Send, ARefusedStorGivesTheFailureMessageAndNoNotification) {
     const std::string name = testsupport::UniqueName("photo", ".gif");
     const auto file = MakeFile(name, 1000);
     testsupport::ScriptServer ftp;
-    e2e::ScriptLogIn(ftp).ExpectLine().SendLine("200 port").ExpectLine("STOR " + name).SendLine("553 not allowed")
-        .WaitForPeerClose();
+    e2e::RefusePassive(e2e::ScriptLogIn(ftp)).ExpectLine().SendLine("200 port").ExpectLine("STOR " + name)
+        .SendLine("553 not allowed").WaitForPeerClose();
     ftp.Start();
     LogTail requests(bed().nginx.requestLog);
 
@@ -197,8 +232,56 @@ TEST_F(Send, ARefusedStorGivesTheFailureMessageAndNoNotification) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(ftp.Finish(), IsEmpty());
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::FailureText));
+    ASSERT_EQ(result.dialogs.size(), 1u);
+    EXPECT_TRUE(e2e::IsFailure(result.dialogs[0].text, "サーバーがファイルの受け取りを拒否しました。", "553 not allowed"));
+    EXPECT_THAT(ftp.lines().at(5), testing::StartsWith("PORT 127,0,0,1,"));  // after the refused PASV
     EXPECT_THAT(requests.text(), IsEmpty());
+}
+
+// The failures that are neither a refusal nor a stall, each with the line that says what failed.
+TEST_F(Send, EachFailureSaysWhatFailed) {
+    const std::string name = testsupport::UniqueName("photo", ".jpg");
+    const auto file = MakeFile(name, 1000);
+    const e2e::Settings taro{"Taro", "taro", 0};
+    const std::uint16_t nginx = bed().nginx.port;
+
+    // A host name no lookup can find (a label longer than any), without asking any name server.
+    const RunResult unknownHost =
+        ProgramRun(taro, {bed().vsftpd.port, nginx, {{"MILTE_UPLOAD_HOST", std::string(64, 'a') + ".invalid"}}}, file)
+            .Finish();
+    ASSERT_EQ(unknownHost.dialogs.size(), 1u) << unknownHost.errorOutput;
+    EXPECT_TRUE(e2e::IsFailure(unknownHost.dialogs[0].text, "サーバーが見つかりませんでした。", ".invalid"));
+
+    testsupport::ScriptServer refusing;
+    refusing.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password")
+        .ExpectLine("PASS Qm7tR2xw").SendLine("530 Login incorrect.").ExpectLine("QUIT").SendLine("221 bye")
+        .WaitForPeerClose();
+    refusing.Start();
+    const RunResult refused = ProgramRun(taro, {refusing.port(), nginx}, file).Finish();
+    EXPECT_THAT(refusing.Finish(), IsEmpty());
+    ASSERT_EQ(refused.dialogs.size(), 1u) << refused.errorOutput;
+    EXPECT_TRUE(e2e::IsFailure(refused.dialogs[0].text, "サーバーへのログインが拒否されました。", "530 Login incorrect."));
+
+    // The file goes away while the program logs in.
+    const std::string goneName = testsupport::UniqueName("gone", ".jpg");
+    const auto gone = MakeFile(goneName, 1000);
+    testsupport::ScriptServer deleting;
+    deleting.Accept().SendLine("220 scripted").ExpectLine("USER zdq").SendLine("331 password")
+        .ExpectLine("PASS Qm7tR2xw").SendLine("230 in").ExpectLine("TYPE I").SendLine("200 binary")
+        .ExpectLine("CWD ./").Run([gone](testsupport::Connection&) { std::filesystem::remove(gone); })
+        .SendLine("250 here").WaitForPeerClose();
+    deleting.Start();
+    const RunResult unreadable = ProgramRun(taro, {deleting.port(), nginx}, gone).Finish();
+    EXPECT_THAT(deleting.Finish(), IsEmpty());
+    ASSERT_EQ(unreadable.dialogs.size(), 1u) << unreadable.errorOutput;
+    EXPECT_TRUE(e2e::IsFailure(unreadable.dialogs[0].text, "移動や削除をされていないか、確認してください。", "",
+                               "ファイル「" + goneName + "」を読み込めませんでした。"));
+    EXPECT_EQ(deleting.lines().size(), 4u);  // not a word of the transfer reached the server
+
+    const RunResult badPort = ProgramRun(taro, {0, nginx, {{"MILTE_FTP_PORT", "2l"}}}, file).Finish();
+    ASSERT_EQ(badPort.dialogs.size(), 1u) << badPort.errorOutput;
+    EXPECT_TRUE(e2e::IsFailure(badPort.dialogs[0].text, "環境変数の値を確認してください。", "MILTE_FTP_PORT",
+                               "送信先のポート番号の設定が正しくありません。"));
 }
 
 TEST_F(Send, ANotificationServerThatIsDownFollowsTheSuccessWithTheFailure) {
@@ -208,7 +291,9 @@ TEST_F(Send, ANotificationServerThatIsDownFollowsTheSuccessWithTheFailure) {
     const RunResult result = ProgramRun({"Taro", "taro", 0}, {bed().vsftpd.port, e2e::ClosedPort()}, file).Finish();
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+    ASSERT_EQ(result.dialogs.size(), 2u);
+    EXPECT_EQ(result.dialogs[0].text, e2e::SuccessText("taro@" + CarrierDomain, name));
+    EXPECT_TRUE(e2e::IsFailure(result.dialogs[1].text, "リンク付きメールの送信依頼に失敗しました。", "Connection Failed"));
     EXPECT_TRUE(StoredUnchanged(name, file));  // nothing is undone
 }
 
@@ -236,7 +321,10 @@ TEST_F(Send, ANotificationAnsweredWithAnErrorStatusIsAFailure) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(http.Finish(), IsEmpty());
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+    ASSERT_EQ(result.dialogs.size(), 2u);
+    EXPECT_EQ(result.dialogs[0].text, e2e::SuccessText("taro@" + CarrierDomain, name));
+    EXPECT_TRUE(e2e::IsFailure(result.dialogs[1].text, "リンク付きメールの送信依頼に失敗しました。",
+                               "HTTP/1.0 500 Internal Server Error"));
 }
 
 TEST_F(Send, ANotificationAnswerThatNeverEndsIsAFailure) {
@@ -251,7 +339,8 @@ TEST_F(Send, ANotificationAnswerThatNeverEndsIsAFailure) {
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(http.Finish(), IsEmpty());
-    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name), e2e::FailureText));
+    ASSERT_EQ(result.dialogs.size(), 2u);
+    EXPECT_TRUE(e2e::IsFailure(result.dialogs[1].text, "リンク付きメールの送信依頼に失敗しました。", "longer than"));
     EXPECT_LT(http.flooded(), floodLimit);  // the program hung up, rather than taking it all
 }
 

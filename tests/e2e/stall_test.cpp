@@ -37,7 +37,7 @@ constexpr testsupport::Milliseconds ServerPatience{120'000};
 // Between one run's start and the next: messages of different runs come at least this far apart.
 constexpr auto StartInterval = 5s;
 
-// The data connection of an active-mode upload, opened with a receive buffer so small that a
+// The data connection of an upload, opened with a receive buffer so small that a
 // server that never reads it holds the client's data back almost at once.
 struct StalledDataConnection {
     static constexpr int ReceiveBuffer = 4096;
@@ -59,7 +59,7 @@ struct StalledDataConnection {
 
 // The last dialog is the failure message, shown the send's bound after from (give or take).
 ::testing::AssertionResult FailureAfterTheBound(const RunResult& result, e2e::Clock::time_point from) {
-    if (result.dialogs.empty() || result.dialogs.back().text != e2e::FailureText)
+    if (result.dialogs.empty() || !e2e::IsFailure(result.dialogs.back().text, "サーバーからの応答が途絶えました。"))
         return ::testing::AssertionFailure() << "the failure message never came";
     const auto after = std::chrono::duration_cast<std::chrono::seconds>(result.dialogs.back().shown - from);
     if (after >= StallLimit - 1s && after < StallLimit + 15s) return ::testing::AssertionSuccess();
@@ -77,21 +77,22 @@ TEST_F(SendStall, EveryWaitWithoutProgressEndsInTheFailureMessageAfterTheBound) 
     silent.Accept().WaitForPeerClose();
     silent.Start();
 
-    // A server that never answers the STOR.
+    // A server that never answers the STOR, in active mode.
     const std::string quietName = testsupport::UniqueName("quiet", ".jpg");
     ScriptServer quiet(ServerPatience);
-    e2e::ScriptLogIn(quiet).ExpectLine().SendLine("200 port").ExpectLine("STOR " + quietName).WaitForPeerClose();
+    e2e::RefusePassive(e2e::ScriptLogIn(quiet)).ExpectLine().SendLine("200 port").ExpectLine("STOR " + quietName)
+        .WaitForPeerClose();
     quiet.Start();
 
-    // A server that stops reading the data connection; the file is close to the size limit, far
-    // more than the socket buffers hold.
+    // A server that stops reading the data connection of a passive upload; the file is close to
+    // the size limit, far more than the socket buffers hold.
     const std::string stuckName = testsupport::UniqueName("stuck", ".jpg");
     const std::size_t stuckSize = 4'900'000;
     auto data = std::make_shared<StalledDataConnection>();
     ScriptServer stuck(ServerPatience);
     e2e::ScriptLogIn(stuck)
         .Run([data, stuckName](Connection& control) {
-            data->socket = e2e::OpenActiveDataConnection(control, stuckName, StalledDataConnection::ReceiveBuffer);
+            data->socket = e2e::OpenPassiveDataConnection(control, stuckName, StalledDataConnection::ReceiveBuffer);
         })
         .WaitForPeerClose()
         .Run([data](Connection&) { data->DrainAndClose(); });
