@@ -60,33 +60,41 @@ bool IsAcceptedExtension(std::string_view extension) {
     return false;
 }
 
-DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse) {
-    if (destination.empty()) return DropCheck::Ignored;
+DroppedFiles DroppedFilesFromPaths(const std::vector<platform::FilePath>& paths) {
+    DroppedFiles files;
+    for (const platform::FilePath& path : paths)
+        if (!path.Empty()) files.push_back(DroppedFileFromPath(path));
+    return files;
+}
+
+DropVerdict JudgeDroppedFile(const DroppedFile& file, const std::string& destination) {
+    if (destination.empty()) return {DropCheck::Ignored, {platform::Cp932("送信先が設定されていません。")}};
     // A name that cannot be written in CP932, or that the server would misread, cannot be sent.
     const std::string unsendableName = platform::Cp932("ファイル名かフォルダ名に送信できない文字が含まれています。");
-    if (!file.fitsCp932) {
-        refuse(unsendableName);
-        return DropCheck::Refused;
+    if (!file.fitsCp932) return {DropCheck::Refused, {unsendableName}};
+    if (!IsExistingFile(file.path)) {
+        std::error_code error;
+        const bool folder = std::filesystem::is_directory(file.path.Native(), error);
+        return {DropCheck::Ignored,
+                {platform::Cp932(folder ? "フォルダーは送信できません。" : "ファイルが見つかりません。")}};
     }
-    if (!IsExistingFile(file.path)) return DropCheck::Ignored;
-    if (!IsSendableName(ExtractFileName(file.cp932Path))) {
-        refuse(unsendableName);
-        return DropCheck::Refused;
-    }
+    if (!IsSendableName(ExtractFileName(file.cp932Path))) return {DropCheck::Refused, {unsendableName}};
 
-    bool refused = false;
+    DropVerdict verdict{DropCheck::Accepted, {}};
     const std::string extension = ExtractFileExt(file.cp932Path);
-    if (!IsAcceptedExtension(extension)) {
-        refuse(extension + platform::Cp932("形式のファイルは非対応です。"));
-        refused = true;
-    }
+    if (!IsAcceptedExtension(extension)) verdict.reasons.push_back(extension + platform::Cp932("形式のファイルは非対応です。"));
     // The size is checked also after a refused extension, so both reasons are told.
     auto size = FileSize(file.path);
-    if (size && *size > MaxFileSize) {
-        refuse(platform::Cp932("送信できるファイルは最大 5MB までです。"));
-        refused = true;
-    }
-    return refused ? DropCheck::Refused : DropCheck::Accepted;
+    if (size && *size > MaxFileSize) verdict.reasons.push_back(platform::Cp932("送信できるファイルは最大 5MB までです。"));
+    if (!verdict.reasons.empty()) verdict.check = DropCheck::Refused;
+    return verdict;
+}
+
+DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse) {
+    const DropVerdict verdict = JudgeDroppedFile(file, destination);
+    if (verdict.check == DropCheck::Refused)
+        for (const std::string& reason : verdict.reasons) refuse(reason);
+    return verdict.check;
 }
 
 }  // namespace app

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_path.h"
 
@@ -21,10 +22,22 @@ struct DroppedFile {
                               // holds a stand-in
 };
 
+// The files the program was started with, in the order given; none in settings mode.
+using DroppedFiles = std::vector<DroppedFile>;
+
 // Argument 1 as the system gives it (empty when there is none).
 DroppedFile DroppedFileFromPath(platform::FilePath path);
+// The arguments after the program's name; empty ones are no arguments.
+DroppedFiles DroppedFilesFromPaths(const std::vector<platform::FilePath>& paths);
 
 enum class DropCheck { Ignored, Refused, Accepted };
+
+struct DropVerdict {
+    DropCheck check = DropCheck::Ignored;
+    // CP932, in the order they are told: the refusals, or for an ignored file why (a file of
+    // several is not ignored in silence).
+    std::vector<std::string> reasons;
+};
 
 inline constexpr std::int64_t MaxFileSize = 5'000'000;
 
@@ -32,6 +45,8 @@ inline constexpr std::int64_t MaxFileSize = 5'000'000;
 using RefusalMessage = std::function<void(const std::string& cp932Text)>;
 
 // destination: the local part of the destination address; empty means not set.
+DropVerdict JudgeDroppedFile(const DroppedFile& file, const std::string& destination);
+// The same, each refusal shown as it is found.
 DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse);
 
 bool IsAcceptedExtension(std::string_view extension);

@@ -14,10 +14,19 @@
 #include "platform/shell.h"
 
 namespace app {
+namespace {
 
-TMainForm1::TMainForm1(TMainForm1View& view, DroppedFile argument1)
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += (joined.empty() ? "" : " ") + text;
+    return joined;
+}
+
+}  // namespace
+
+TMainForm1::TMainForm1(TMainForm1View& view, DroppedFiles files)
     : view_(view),
-      argument1_(std::move(argument1)),
+      files_(std::move(files)),
       watchdog_(SendStallLimit, [this] { StopWorkingComponents(); }),
       notifyDeadline_(NotifyTimeLimit, [this] { StopWorkingComponents(); }),
       progress_(view),
@@ -96,9 +105,13 @@ void TMainForm1::LogDialogue() {
 
 void TMainForm1::FormShow() {
     LoadSettings();
-    if (argument1_.path.Empty()) return;  // settings mode: the window stays
-    auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
-    if (CheckDroppedFile(argument1_, view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
+    if (files_.empty()) return;  // settings mode: the window stays
+    if (files_.size() > 1) {
+        SendDroppedFiles();
+    } else {
+        auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
+        if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
+    }
     view_.Close();
 }
 
@@ -141,7 +154,8 @@ void TMainForm1::SpeedButton2Click() { platform::OpenUrl(ServiceSiteUrl()); }
 void TMainForm1::SpeedButton3Click() { view_.ShowMessage(FormatsListMessage()); }
 
 void TMainForm1::SendDroppedFile() {
-    log_.Begin(platform::Cp932("送信: ") + argument1_.cp932Path);
+    const DroppedFile& file = files_[0];
+    log_.Begin(platform::Cp932("送信: ") + file.cp932Path);
     std::optional<SendFailure> failure;
     try {
         UploadAndNotify();
@@ -157,23 +171,109 @@ void TMainForm1::SendDroppedFile() {
     const bool logged = log_.Write();
     if (!failure) return;
     const std::string logPath = logged ? log_.File().Cp932ForMessage() : "";
-    BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(argument1_.cp932Path), logPath));
+    BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(file.cp932Path), logPath));
 }
 
 // Log-in, upload, success message, notification. The FTP session is not ended by a command:
 // the control connection stays open until the program ends.
 void TMainForm1::UploadAndNotify() {
+    const DroppedFile& file = files_[0];
     stage_ = SendStage::Preparing;
     const SendServer server = SendServerFromEnvironment();
-    const std::string fileName = ExtractFileName(argument1_.cp932Path);
-    progress_.Begin(fileName, FileSize(argument1_.path).value_or(0));
+    const std::string fileName = ExtractFileName(file.cp932Path);
+    const std::int64_t size = FileSize(file.path).value_or(0);
+    progress_.Begin(1, size);
+    progress_.StartFile(0, fileName, size);
     watchdog_.Start();
-    LogIn(server);
-    Upload(fileName);  // NMFTP1Success shows the success message in here
+    OpenSession(server);
+    Upload(file);  // NMFTP1Success shows the success message in here
     Notify(server, fileName);
 }
 
-void TMainForm1::LogIn(const SendServer& server) {
+// Every file is checked first; the refusals are told in the message at the end, with what
+// became of the files that were sent.
+void TMainForm1::SendDroppedFiles() {
+    if (view_.Edit2Text().empty()) return;  // no destination: nothing is sent, as for one file
+    BatchReport report;
+    std::vector<const DroppedFile*> accepted;
+    for (const DroppedFile& file : files_) {
+        const std::string name = ExtractFileName(file.cp932Path);
+        if (accepted.size() + report.refused.size() >= MaxBatchFiles) {
+            report.refused.push_back({name, platform::Cp932("一度に送信できるのは ") + std::to_string(MaxBatchFiles) +
+                                                platform::Cp932(" 個までです。")});
+            continue;
+        }
+        const DropVerdict verdict = JudgeDroppedFile(file, view_.Edit2Text());
+        if (verdict.check == DropCheck::Accepted) accepted.push_back(&file);
+        else report.refused.push_back({name, Joined(verdict.reasons)});
+    }
+    log_.Begin(platform::Cp932("送信: ") + std::to_string(accepted.size()) + platform::Cp932(" 個のファイル"));
+    severalFiles_ = true;
+    if (!accepted.empty()) SendAccepted(accepted, report);
+    severalFiles_ = false;
+    progress_.Hide();
+    StopWatching();
+    const bool logged = log_.Write();
+    if (cancelled_) return;
+    const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
+    BeepAndShowMessage(BatchSummaryMessage(address, report, logged ? log_.File().Cp932ForMessage() : ""));
+}
+
+// One session for all the files: each is uploaded and then announced. A file the server refuses,
+// or that can no longer be read, or whose notification fails, does not stop the others; a
+// failure of the session itself ends it, and the files after it are not sent.
+void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report) {
+    std::vector<std::int64_t> sizes;
+    std::int64_t total = 0;
+    for (const DroppedFile* file : accepted) total += sizes.emplace_back(FileSize(file->path).value_or(0));
+    progress_.Begin(static_cast<int>(accepted.size()), total);
+    std::size_t next = 0;
+    std::optional<SendFailure> sessionEnd;
+    try {
+        stage_ = SendStage::Preparing;
+        const SendServer server = SendServerFromEnvironment();
+        progress_.StartFile(0, ExtractFileName(accepted[0]->cp932Path), sizes[0]);
+        watchdog_.Start();
+        OpenSession(server);
+        for (; next < accepted.size(); ++next) {
+            const std::string name = ExtractFileName(accepted[next]->cp932Path);
+            progress_.StartFile(static_cast<int>(next), name, sizes[next]);
+            log_.Add("send", "file " + std::to_string(next + 1) + " of " + std::to_string(accepted.size()) + ": " + name);
+            try {
+                watchdog_.Start();
+                Upload(*accepted[next]);
+                Notify(server, name);
+                StopWatching();
+                report.sent.push_back(name);
+                log_.Add("send", "sent");
+            } catch (...) {
+                StopWatching();
+                if (cancelled_) throw;
+                const SendFailure failure = FailureOf(std::current_exception());
+                report.failed.push_back({name, SendFailureLine(failure)});
+                log_.Add("send", "failed: " + SendFailureLine(failure));
+                if (!SessionGoesOn(failure)) {
+                    sessionEnd = failure;
+                    ++next;
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        StopWatching();
+        if (cancelled_) {
+            log_.Add("send", "cancelled by the user");
+            return;
+        }
+        sessionEnd = FailureOf(std::current_exception());  // the session never opened
+        log_.Add("send", "failed: " + SendFailureLine(*sessionEnd));
+    }
+    for (; next < accepted.size(); ++next)
+        report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), SendFailureLine(*sessionEnd)});
+}
+
+// Log-in, then the transfer type and the folder, for every upload that follows.
+void TMainForm1::OpenSession(const SendServer& server) {
     stage_ = SendStage::LoggingIn;
     stageServer_ = server.host + ":" + std::to_string(server.ftpPort);
     log_.Add("send", "FTP " + stageServer_);
@@ -183,27 +283,30 @@ void TMainForm1::LogIn(const SendServer& server) {
     NMFTP1->Password = "Qm7tR2xw";
     NMFTP1->Connect();
     ThrowIfStalled();
-}
-
-// In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
-// the session, active, with the data connection coming from the server.
-void TMainForm1::Upload(const std::string& fileName) {
     stage_ = SendStage::Uploading;
     NMFTP1->Mode(2);
     ThrowIfStalled();
     NMFTP1->ChangeDir("./");
     ThrowIfStalled();
+}
+
+// In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
+// the session, active, with the data connection coming from the server.
+void TMainForm1::Upload(const DroppedFile& file) {
+    stage_ = SendStage::Uploading;
+    stageServer_ = NMFTP1->Host + ":" + std::to_string(NMFTP1->Port);
+    const std::string fileName = ExtractFileName(file.cp932Path);
     try {
         storeSent_ = false;
         log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
-        NMFTP1->Upload(argument1_.path, fileName);
+        NMFTP1->Upload(file.path, fileName);
     } catch (const nmftp::FTPException&) {
         // Before its STOR, a passive upload sends one command: the refused "PASV".
         if (!NMFTP1->Passive || storeSent_) throw;
         ThrowIfStalled();
         log_.Add("send", "passive mode refused: upload in active mode");
         NMFTP1->Passive = false;
-        NMFTP1->Upload(argument1_.path, fileName);
+        NMFTP1->Upload(file.path, fileName);
     }
     ThrowIfStalled();
 }
@@ -234,8 +337,17 @@ void TMainForm1::Notify(const SendServer& server, const std::string& fileName) {
 }
 
 // What the failure of the send means for the user. A cancelled wait is the send's own bound.
+// A file of several may fail on its own, and the session goes on with the next: the server
+// refused this one file, or it could no longer be read, or its notification failed.
+bool TMainForm1::SessionGoesOn(const SendFailure& failure) const {
+    const bool thisFileAlone = failure.kind == SendFailureKind::UploadRefused ||
+                               failure.kind == SendFailureKind::FileUnreadable ||
+                               failure.kind == SendFailureKind::NotificationFailed;
+    return thisFileAlone && NMFTP1->Connected;
+}
+
 SendFailure TMainForm1::FailureOf(const std::exception_ptr& error) const {
-    if (notifyDeadline_.Expired())
+    if (stage_ == SendStage::Notifying && notifyDeadline_.Expired())
         return {SendFailureKind::NoAnswer, "notification not over within " +
                                                std::to_string(NotifyTimeLimit.count() / 1000) + " s"};
     if (watchdog_.Expired())
@@ -245,10 +357,10 @@ SendFailure TMainForm1::FailureOf(const std::exception_ptr& error) const {
 }
 
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
-    if (Trans_Type != nmftp::cmdUpload || cancelled_) return;
+    if (Trans_Type != nmftp::cmdUpload || cancelled_ || severalFiles_) return;
     watchdog_.Stop();  // the user may read the message as long as they like
     const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
-    BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(argument1_.cp932Path)));
+    BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(files_[0].cp932Path)));
 }
 
 // The user stops the send: whatever waits is cancelled at once, as for a stall, and the send
@@ -276,7 +388,7 @@ void TMainForm1::StopWatching() {
 void TMainForm1::ThrowIfStalled() const {
     if (cancelled_) throw psock::EAbortError("Send cancelled");
     if (watchdog_.Expired()) throw psock::EAbortError("Send stalled");
-    if (notifyDeadline_.Expired()) throw psock::EAbortError("Notification took too long");
+    if (stage_ == SendStage::Notifying && notifyDeadline_.Expired()) throw psock::EAbortError("Notification took too long");
 }
 
 void TMainForm1::BeepAndShowMessage(const std::string& cp932Text) {

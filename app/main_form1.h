@@ -2,14 +2,18 @@
 // TMainForm1: the main window's logic, apart from any toolkit. A window face owns it, forwards
 // its controls' events to the handlers and shows what the logic asks through TMainForm1View.
 //
-// Started without a file, the window is the settings window; started with one (a file dropped
-// on the program's icon), FormShow checks the file, sends it and closes the window again.
+// Started without a file, the window is the settings window; started with files (dropped on the
+// program's icon, or sent to it from the shell), FormShow checks them, sends them and closes the
+// window again. One file is sent with its own messages; several go in one FTP session, each
+// announced right after its upload, and one message at the end tells how it went.
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/batch_summary.h"
 #include "app/dropped_file_check.h"
 #include "app/main_form_view.h"
 #include "app/send_failure.h"
@@ -36,7 +40,7 @@ inline constexpr std::int64_t NotifyResponseLimit = 1024 * 1024;
 class TMainForm1 {
 public:
     // Creates the network components and selects the carrier domain, as the window is created.
-    TMainForm1(TMainForm1View& view, DroppedFile argument1);
+    TMainForm1(TMainForm1View& view, DroppedFiles files);
     ~TMainForm1();
 
     // Handlers, named as the toolkit names them.
@@ -51,7 +55,8 @@ public:
 
     void LoadSettings();  // silent on every failure
     void SaveSettings();  // throws platform::ERegistryException naming the refused value
-    void SendDroppedFile();  // shows its own failures
+    void SendDroppedFile();   // the one file; shows its own failures
+    void SendDroppedFiles();  // two or more; one message at the end
 
     // The network components the window owns.
     std::unique_ptr<nmftp::TNMFTP> NMFTP1;
@@ -62,17 +67,19 @@ private:
     void WatchForProgress();
     void LogDialogue();
     void UploadAndNotify();
-    void LogIn(const SendServer& server);
-    void Upload(const std::string& fileName);
+    void SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
+    void OpenSession(const SendServer& server);
+    void Upload(const DroppedFile& file);
     void Notify(const SendServer& server, const std::string& fileName);
     SendFailure FailureOf(const std::exception_ptr& error) const;
+    bool SessionGoesOn(const SendFailure& failure) const;
     void StopWorkingComponents();
     void StopWatching();
     void ThrowIfStalled() const;
     void BeepAndShowMessage(const std::string& cp932Text);
 
     TMainForm1View& view_;
-    DroppedFile argument1_;
+    DroppedFiles files_;
     SendWatchdog watchdog_;
     SendWatchdog notifyDeadline_;  // never fed: bounds the notification's whole time
     SendProgress progress_;
@@ -80,6 +87,7 @@ private:
     SendStage stage_ = SendStage::Preparing;
     std::string stageServer_;  // "host:port" of the step under way
     bool storeSent_ = false;   // the upload under way has sent its STOR
+    bool severalFiles_ = false;  // no message of its own for each file
     bool cancelled_ = false;   // by the user: the send ends without a word
 };
 

@@ -5,11 +5,15 @@
 namespace app {
 
 std::string SendSucceededMessage(const std::string& cp932Address, const std::string& cp932FileName) {
-    return cp932Address + platform::Cp932(" 宛てに「") + cp932FileName +
-           platform::Cp932(
-               "」を送信しました。\n\n【ご注意】\n・ファイルの破損、非対応フォーマットについてはサポート致しかねます。\n"
-               "・サーバーの状況により送信が延滞する場合や、予告なしにサービスを停止させていただく場合があります。\n\n"
-               "あらかじめご了承ください。");
+    return cp932Address + platform::Cp932(" 宛てに「") + cp932FileName + platform::Cp932("」を送信しました。\n\n") +
+           SendNotice();
+}
+
+std::string SendNotice() {
+    return platform::Cp932(
+        "【ご注意】\n・ファイルの破損、非対応フォーマットについてはサポート致しかねます。\n"
+        "・サーバーの状況により送信が延滞する場合や、予告なしにサービスを停止させていただく場合があります。\n\n"
+        "あらかじめご了承ください。");
 }
 
 std::string FormatsListMessage() {

@@ -7,6 +7,8 @@ namespace app {
 
 // "<address> 宛てに「<file name>」を送信しました。" and the notice that follows it.
 std::string SendSucceededMessage(const std::string& cp932Address, const std::string& cp932FileName);
+// The notice on delivery that follows it, "【ご注意】" to "あらかじめご了承ください。".
+std::string SendNotice();
 // The list of supported file formats.
 std::string FormatsListMessage();
 

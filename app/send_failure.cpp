@@ -34,12 +34,13 @@ SendFailure ClassifySendFailure(SendStage stage, const std::exception_ptr& error
     } catch (const nmftp::FTPException& failure) {
         const auto kind = stage == SendStage::LoggingIn ? SendFailureKind::LogInRefused : SendFailureKind::UploadRefused;
         return {kind, WithoutLineEnd(failure.what())};
-    } catch (const std::exception& failure) {
+    } catch (const psock::ESockError& failure) {
         // Whatever broke the notification request, its step is what the user needs to know.
+        const auto kind = stage == SendStage::Notifying ? SendFailureKind::NotificationFailed : KindOfSocketError(failure.what());
+        return {kind, server + ": " + failure.what()};
+    } catch (const std::exception& failure) {
         if (stage == SendStage::Notifying) return {SendFailureKind::NotificationFailed, failure.what()};
         if (stage == SendStage::Preparing) return {SendFailureKind::PortSettingInvalid, failure.what()};
-        if (dynamic_cast<const psock::ESockError*>(&failure) != nullptr)
-            return {KindOfSocketError(failure.what()), server + ": " + failure.what()};
         return {SendFailureKind::Other, failure.what()};
     } catch (...) {
         return {SendFailureKind::Other, ""};

@@ -44,12 +44,22 @@ SendProgress::SendProgress(TMainForm1View& view) : view_(view) {
     delay_.SetOnTimer([this](platform::TObject*) { Appear(); });
 }
 
-void SendProgress::Begin(const std::string& cp932FileName, std::int64_t fileSize) {
+void SendProgress::Begin(int fileCount, std::int64_t totalBytes) {
     Hide();
-    fileName_ = cp932FileName;
+    fileCount_ = fileCount;
+    totalBytes_ = totalBytes;
+    StartFile(0, "", 0);
+    SetStep(SendStep::Connecting);
+}
+
+void SendProgress::StartFile(int index, const std::string& cp932FileName, std::int64_t fileSize) {
+    bytesBefore_ = std::min(bytesBefore_ + fileSize_, totalBytes_);
+    if (index == 0) bytesBefore_ = 0;
     fileSize_ = fileSize;
     bytesSent_ = 0;
-    SetStep(SendStep::Connecting);
+    fileLabel_ = cp932FileName;
+    if (fileCount_ > 1) fileLabel_ = "(" + std::to_string(index + 1) + " / " + std::to_string(fileCount_) + ") " + cp932FileName;
+    Refresh();
 }
 
 void SendProgress::SetStep(SendStep step) {
@@ -59,7 +69,7 @@ void SendProgress::SetStep(SendStep step) {
 }
 
 void SendProgress::SetBytesSent(std::int64_t bytes) {
-    bytesSent_ = bytes;
+    bytesSent_ = std::clamp<std::int64_t>(bytes, 0, fileSize_);
     Refresh();
 }
 
@@ -72,16 +82,20 @@ void SendProgress::Hide() {
 
 void SendProgress::Appear() {
     delay_.SetEnabled(false);
-    shown_ = ProgressContents(fileName_, step_, bytesSent_, fileSize_);
+    shown_ = Contents();
     view_.ShowProgress(*shown_);
 }
 
 void SendProgress::Refresh() {
     if (!Visible()) return;
-    ProgressWindowContents contents = ProgressContents(fileName_, step_, bytesSent_, fileSize_);
+    ProgressWindowContents contents = Contents();
     if (contents == *shown_) return;
     shown_ = std::move(contents);
     view_.ShowProgress(*shown_);
+}
+
+ProgressWindowContents SendProgress::Contents() const {
+    return ProgressContents(fileLabel_, step_, bytesBefore_ + bytesSent_, totalBytes_);
 }
 
 }  // namespace app

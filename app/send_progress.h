@@ -1,7 +1,7 @@
 #pragma once
 // What a send shows while it runs. A send still under way a second after it began shows the
-// progress window: the file's name, the step under way, a bar and the bytes sent of the file's
-// size. A send that is over within the second never shows it. No message dialog shares the
+// progress window: the file's name (of several: which of how many), the step under way, a bar
+// and the bytes sent of the size of all the send's files. A send that is over within the second never shows it. No message dialog shares the
 // screen with it: the window goes before each one, and a step after the dialog waits a second
 // of its own before the window comes back.
 //
@@ -26,8 +26,10 @@ public:
 
     explicit SendProgress(TMainForm1View& view);
 
-    // A send of the file begins, with its connection.
-    void Begin(const std::string& cp932FileName, std::int64_t fileSize);
+    // A send of fileCount files of totalBytes in all begins, with its connection.
+    void Begin(int fileCount, std::int64_t totalBytes);
+    // The send moves on to file index (from 0) of the send.
+    void StartFile(int index, const std::string& cp932FileName, std::int64_t fileSize);
     // The window follows at once when it is up; otherwise it appears ShowDelay later.
     void SetStep(SendStep step);
     void SetBytesSent(std::int64_t bytes);
@@ -39,12 +41,16 @@ private:
     void Appear();
     // Passes the contents to the window when it is up and they have changed.
     void Refresh();
+    ProgressWindowContents Contents() const;
 
     TMainForm1View& view_;
     psock::TThreadTimer delay_;
-    std::string fileName_;
+    int fileCount_ = 1;
+    std::int64_t totalBytes_ = 0;
+    std::string fileLabel_;        // the name, after "(2 / 5) " when there are several
+    std::int64_t bytesBefore_ = 0;  // of the files before this one
     std::int64_t fileSize_ = 0;
-    std::int64_t bytesSent_ = 0;
+    std::int64_t bytesSent_ = 0;   // of this file
     SendStep step_ = SendStep::Connecting;
     std::optional<ProgressWindowContents> shown_;  // empty while the window is off the screen
 };

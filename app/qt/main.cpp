@@ -1,10 +1,11 @@
-// milte-post: drop a file on the icon to send it to a mobile phone; start it alone to set the
-// name and the destination.
+// milte-post: drop files on the icon (or open them with it) to send them to a mobile phone;
+// start it alone to set the name and the destination.
 
 #include <QApplication>
 #include <QTimer>
 
 #include <exception>
+#include <vector>
 
 #include "app/dropped_file_check.h"
 #include "app/qt/application_setup.h"
@@ -17,7 +18,9 @@ int main(int argc, char* argv[]) {
     try {
         platform::qt::QtPlatformSetup platformSetup;
         app::qt::SetUpApplication();
-        app::qt::QtMainForm1 MainForm1(app::DroppedFileFromPath(platform::FilePath{argc > 1 ? argv[1] : ""}));
+        std::vector<platform::FilePath> paths;
+        for (int i = 1; i < argc; ++i) paths.emplace_back(argv[i]);
+        app::qt::QtMainForm1 MainForm1(app::DroppedFilesFromPaths(paths));
         QObject::connect(&MainForm1, &app::qt::QtMainForm1::Closed, &application, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         QTimer::singleShot(0, &MainForm1, &QWidget::show);

@@ -47,7 +47,7 @@ QToolButton* LinkButton(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-QtMainForm1::QtMainForm1(DroppedFile argument1, QWidget* parent)
+QtMainForm1::QtMainForm1(DroppedFiles files, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setAttribute(Qt::WA_QuitOnClose, true);  // a tool window would not end the program otherwise
     setObjectName("MainForm1");
@@ -57,7 +57,7 @@ QtMainForm1::QtMainForm1(DroppedFile argument1, QWidget* parent)
     SetWindowLook(this);
 
     CreateControls();
-    logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
+    logic_ = std::make_unique<TMainForm1>(*this, std::move(files));
     BindHandlers();
 }
 

@@ -24,7 +24,7 @@ class ShapeWidget;
 class QtMainForm1 : public QWidget, public TMainForm1View {
     Q_OBJECT
 public:
-    explicit QtMainForm1(DroppedFile argument1, QWidget* parent = nullptr);
+    explicit QtMainForm1(DroppedFiles files, QWidget* parent = nullptr);
     ~QtMainForm1() override;
 
     // TMainForm1View

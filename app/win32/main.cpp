@@ -1,5 +1,5 @@
-// milte-post.exe: drop a file on the icon to send it to a mobile phone; start it alone to set the
-// name and the destination.
+// milte-post.exe: drop files on the icon (or send them to it from Explorer's 送る menu) to send
+// them to a mobile phone; start it alone to set the name and the destination.
 
 #include <exception>
 #include <filesystem>
@@ -14,13 +14,17 @@
 
 namespace {
 
-// Argument 1 as the path of the dropped file. The platform gives it in UTF-8 and it is read as
-// such: a path made from plain chars would take the system's ANSI code page.
-platform::FilePath Argument1() {
+// The arguments after the program's name, as the paths of the dropped files. The platform gives
+// them in UTF-8 and they are read as such: a path made from plain chars would take the system's
+// ANSI code page.
+std::vector<platform::FilePath> DroppedPaths() {
     const std::vector<std::string> arguments = platform::ProgramArguments(0, nullptr);  // the wide command line
-    if (arguments.size() < 2) return {};
-    const std::string& utf8 = arguments[1];
-    return platform::FilePath{std::filesystem::path(std::u8string(utf8.begin(), utf8.end()))};
+    std::vector<platform::FilePath> paths;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& utf8 = arguments[i];
+        paths.emplace_back(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+    }
+    return paths;
 }
 
 void RunMessageLoop(app::win32::Win32MainForm1& form) {
@@ -36,7 +40,7 @@ void RunMessageLoop(app::win32::Win32MainForm1& form) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
-        app::win32::Win32MainForm1 MainForm1(app::DroppedFileFromPath(Argument1()));
+        app::win32::Win32MainForm1 MainForm1(app::DroppedFilesFromPaths(DroppedPaths()));
         MainForm1.Show();
         RunMessageLoop(MainForm1);
     } catch (const std::exception& failure) {

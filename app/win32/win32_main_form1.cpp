@@ -72,7 +72,7 @@ HFONT MakeWindowFont(int pixelHeight, bool bold, bool underline) {
                          family.c_str());
 }
 
-Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
+Win32MainForm1::Win32MainForm1(DroppedFiles files) {
     HDC screen = ::GetDC(nullptr);
     dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
@@ -82,7 +82,7 @@ Win32MainForm1::Win32MainForm1(DroppedFile argument1) {
     progress_ = std::make_unique<Win32ProgressWindow>(window_, dpi_, [this] {
         RunHandler([this] { logic_->CancelButtonClick(); });
     });
-    logic_ = std::make_unique<TMainForm1>(*this, std::move(argument1));
+    logic_ = std::make_unique<TMainForm1>(*this, std::move(files));
 }
 
 Win32MainForm1::~Win32MainForm1() {

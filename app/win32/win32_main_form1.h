@@ -34,7 +34,7 @@ enum ControlId : int {
 
 class Win32MainForm1 : public TMainForm1View {
 public:
-    explicit Win32MainForm1(DroppedFile argument1);
+    explicit Win32MainForm1(DroppedFiles files);
     ~Win32MainForm1() override;
     Win32MainForm1(const Win32MainForm1&) = delete;
     Win32MainForm1& operator=(const Win32MainForm1&) = delete;

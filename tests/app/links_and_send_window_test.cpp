@@ -95,7 +95,7 @@ TEST_F(LinksAndSend, QtKeepsRunningWhileTheSendWaitsForTheServer) {
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(10);
-    QtMainForm1 window(app::DroppedFileFromPath(platform::FilePath(file)));
+    QtMainForm1 window({app::DroppedFileFromPath(platform::FilePath(file))});
     window.show();  // the send runs in here
 
     EXPECT_TRUE(ftp.Finish().empty());
@@ -144,7 +144,7 @@ TEST_F(LinksAndSend, ASendStillConnectingAfterASecondShowsItsProgressAndEachWayT
             cancel(progress);
         });
         watcher.start(10);
-        auto window = std::make_unique<QtMainForm1>(app::DroppedFileFromPath(platform::FilePath(file)));
+        auto window = std::make_unique<QtMainForm1>(app::DroppedFiles{app::DroppedFileFromPath(platform::FilePath(file))});
         window->show();  // the send runs in here
         EXPECT_EQ(VisibleProgressWindow(), nullptr);
         EXPECT_FALSE(window->isVisible());

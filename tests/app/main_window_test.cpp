@@ -50,8 +50,8 @@ void PrintTo(const Fields& fields, std::ostream* out) {
 
 class MainWindow : public WindowTest {
 protected:
-    std::unique_ptr<QtMainForm1> Open(app::DroppedFile argument1 = {}) {
-        auto window = std::make_unique<QtMainForm1>(std::move(argument1));
+    std::unique_ptr<QtMainForm1> Open(app::DroppedFiles files = {}) {
+        auto window = std::make_unique<QtMainForm1>(std::move(files));
         closed_ = std::make_unique<QSignalSpy>(window.get(), &QtMainForm1::Closed);
         window->show();
         return window;
@@ -314,13 +314,13 @@ protected:
 
 TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
     StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", 0);
-    auto window = Open(MakeFile("figure.eps"));
+    auto window = Open({MakeFile("figure.eps")});
     EXPECT_EQ(log_, (Log{"beep", "message: .eps形式のファイルは非対応です。"}));
     EXPECT_TRUE(HasClosed(*window));
 }
 
 TEST_F(SendModeWindow, WithoutADestinationTheProgramClosesSilently) {
-    auto window = Open(MakeFile("photo.jpg"));
+    auto window = Open({MakeFile("photo.jpg")});
     EXPECT_TRUE(log_.empty());
     EXPECT_TRUE(HasClosed(*window));
 }

@@ -150,7 +150,10 @@ std::string Unescaped(const std::string& logged) {
 
 }  // namespace
 
-ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const std::filesystem::path& file) {
+ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const std::filesystem::path& file)
+    : ProgramRun(settings, servers, std::vector<std::filesystem::path>{file}) {}
+
+ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const std::vector<std::filesystem::path>& files) {
     const std::filesystem::path config = home_.path() / "config";
     const std::filesystem::path runtime = home_.path() / "runtime";
     std::filesystem::create_directories(config);
@@ -176,8 +179,9 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     std::vector<char*> envp;
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
-    std::vector<std::string> command = {MILTE_POST_PROGRAM, file.string()};
-    if (const char* windowsProgram = WindowsProgram()) command = {"wine", windowsProgram, WinePath(file)};
+    std::vector<std::string> command = {MILTE_POST_PROGRAM};
+    if (const char* windowsProgram = WindowsProgram()) command = {"wine", windowsProgram};
+    for (const std::filesystem::path& file : files) command.push_back(WindowsProgram() ? WinePath(file) : file.string());
     std::vector<char*> argv;
     for (std::string& argument : command) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -295,6 +299,12 @@ void ProgramRun::Answer() {
 }
 
 std::string ProgramRun::SendLogText() const { return testsupport::ReadFileBytes(sendLog_); }
+
+std::string ProgramRun::LastSendLogged() const {
+    const std::string log = SendLogText();
+    const auto last = log.rfind("==== ");
+    return last == std::string::npos ? "" : log.substr(last);
+}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 

@@ -57,8 +57,10 @@ struct RunResult {
 
 class ProgramRun {
 public:
-    // Saves the settings, then starts the program with the file (its UTF-8 path) as argument 1.
+    // Saves the settings, then starts the program with the file (its UTF-8 path) as argument 1,
+    // or with the files as its arguments.
     ProgramRun(const Settings& settings, const Servers& servers, const std::filesystem::path& file);
+    ProgramRun(const Settings& settings, const Servers& servers, const std::vector<std::filesystem::path>& files);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -78,6 +80,8 @@ public:
     // The program's log of its sends, as UTF-8 text. The Windows program's runs share their
     // prefix's log.
     std::string SendLogText() const;
+    // Its entry of the last send.
+    std::string LastSendLogged() const;
 
 private:
     std::vector<Dialog> NewDialogs();

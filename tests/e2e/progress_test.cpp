@@ -172,4 +172,45 @@ TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothin
     EXPECT_THAT(requests_->text(), IsEmpty());  // no notification
 }
 
+// Of three files, the first is sent and announced; Escape during the second stops the send there.
+TEST_F(SendProgress, EscapeDuringTheSecondOfThreeFilesKeepsTheFirstAnnouncedAndSendsNothingMore) {
+    const std::vector<std::string> names = {testsupport::UniqueName("one", ".jpg"), testsupport::UniqueName("two", ".jpg"),
+                                            testsupport::UniqueName("three", ".jpg")};
+    const std::vector<std::string> bytes = {RandomBytes(20'000), RandomBytes(4'000'000), RandomBytes(20'000)};
+    auto first = std::make_shared<std::string>();
+    e2e::ScriptLogIn(ftp_)
+        .Run([first, name = names[0]](Connection& control) {
+            *first = e2e::ReadAllData(e2e::OpenPassiveDataConnection(control, name, 65536));
+            control.Send("226 stored\r\n");
+        })
+        .Run([reader = reader_, name = names[1]](Connection& control) {
+            reader->Read(e2e::OpenPassiveDataConnection(control, name, 16384), 300'000);
+        })
+        .WaitForPeerClose();
+    ftp_.Start();
+    requests_ = std::make_unique<testsupport::LogTail>(bed().nginx.requestLog);
+    std::vector<std::filesystem::path> files;
+    for (std::size_t i = 0; i < names.size(); ++i) files.push_back(folder_.Write(names[i], bytes[i]));
+    run_ = std::make_unique<ProgramRun>(e2e::Settings{"Taro", "taro", 0}, e2e::Servers{ftp_.port(), bed().nginx.port},
+                                        files);
+    const std::string window = run_->WaitForWindow(30s);
+    ASSERT_FALSE(window.empty()) << "no progress window";
+    const auto deadline = Clock::now() + 30s;
+    while (reader_->received < 300'000 && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    ProgramRun::PressKey(window, "Escape");
+    const RunResult result = run_->Finish({}, 30s);
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(result.dialogs, IsEmpty());  // no summary
+    EXPECT_THAT(ftp_.Finish(), IsEmpty());
+    EXPECT_EQ(*first, bytes[0]);
+    EXPECT_LT(reader_->data.size(), bytes[1].size());
+    EXPECT_EQ(ftp_.lines().back(), "STOR " + names[1]);  // nothing after the cancel
+    std::this_thread::sleep_for(300ms);
+    const auto records = testsupport::ParseNginxRequests(requests_->text());
+    ASSERT_EQ(records.size(), 1u);  // the first file's, and none after
+    EXPECT_EQ(records[0].requestLine,
+              "POST /ftp.php?file=" + names[0] + "&name=Taro&mail=taro@" + e2e::CarrierDomain + " HTTP/1.0");
+}
+
 }  // namespace

@@ -34,6 +34,28 @@ void ExpectStore(testsupport::Connection& control, const std::string& name) {
     if (store != "STOR " + name) throw testsupport::ScriptError("unexpected: " + store);
 }
 
+// Answers the client's PASV with a port of its own and takes the client's connection there.
+int AcceptPassiveDataConnection(testsupport::Connection& control, int receiveBuffer) {
+    const std::string pasv = control.ReadLine();
+    if (pasv != "PASV") throw testsupport::ScriptError("unexpected: " + pasv);
+    const int listening = DataSocket(receiveBuffer);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listening, 1) != 0 ||
+        ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(listening);
+        throw testsupport::ScriptError("cannot listen for the data connection");
+    }
+    const unsigned port = ntohs(address.sin_port);
+    control.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+                 std::to_string(port % 256) + ").\r\n");
+    pollfd waiting{listening, POLLIN, 0};
+    const int data = ::poll(&waiting, 1, 10'000) == 1 ? ::accept(listening, nullptr, nullptr) : -1;
+    ::close(listening);
+    if (data < 0) throw testsupport::ScriptError("no data connection came");
+    return data;
+}
+
 }  // namespace
 
 int OpenActiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer) {
@@ -54,26 +76,27 @@ int OpenActiveDataConnection(testsupport::Connection& control, const std::string
 }
 
 int OpenPassiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer) {
-    const std::string pasv = control.ReadLine();
-    if (pasv != "PASV") throw testsupport::ScriptError("unexpected: " + pasv);
-    const int listening = DataSocket(receiveBuffer);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listening, 1) != 0 ||
-        ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(listening);
-        throw testsupport::ScriptError("cannot listen for the data connection");
-    }
-    const unsigned port = ntohs(address.sin_port);
-    control.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-                 std::to_string(port % 256) + ").\r\n");
-    pollfd waiting{listening, POLLIN, 0};
-    const int data = ::poll(&waiting, 1, 10'000) == 1 ? ::accept(listening, nullptr, nullptr) : -1;
-    ::close(listening);
-    if (data < 0) throw testsupport::ScriptError("no data connection came");
+    const int data = AcceptPassiveDataConnection(control, receiveBuffer);
     ExpectStore(control, name);
     control.Send("150 go on\r\n");
     return data;
+}
+
+void RefusePassiveStore(testsupport::Connection& control, const std::string& name, const std::string& reply) {
+    const int data = AcceptPassiveDataConnection(control, 65536);
+    ExpectStore(control, name);
+    control.Send(reply + "\r\n");
+    ::close(data);
+}
+
+std::string ReadAllData(int data) {
+    timeval patience{10, 0};
+    ::setsockopt(data, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    std::string bytes;
+    char buffer[65536];
+    for (ssize_t got; (got = ::recv(data, buffer, sizeof buffer, 0)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
+    ::close(data);
+    return bytes;
 }
 
 }  // namespace e2e

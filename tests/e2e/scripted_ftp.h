@@ -28,5 +28,9 @@ int OpenActiveDataConnection(testsupport::Connection& control, const std::string
 // Answers the client's PASV with a port of its own, takes the client's connection there and
 // answers its STOR of name with 150; returns the data connection's socket.
 int OpenPassiveDataConnection(testsupport::Connection& control, const std::string& name, int receiveBuffer);
+// The same up to the STOR of name, which it refuses with reply; the data connection is closed.
+void RefusePassiveStore(testsupport::Connection& control, const std::string& name, const std::string& reply);
+// All the bytes that come on a data connection until the client closes it (closed then).
+std::string ReadAllData(int data);
 
 }  // namespace e2e

@@ -43,7 +43,7 @@ constexpr Placed Layout[] = {
 
 class Win32MainWindow : public ::testing::Test {
 protected:
-    Win32MainWindow() : form_(app::DroppedFile{}) {
+    Win32MainWindow() : form_(app::DroppedFiles{}) {
         HDC screen = ::GetDC(nullptr);
         dpi_ = ::GetDeviceCaps(screen, LOGPIXELSY);
         ::ReleaseDC(nullptr, screen);
