@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 
 #include <memory>
-#include <random>
 
 #include "platform/cp932.h"
 #include "tests/e2e/program_run.h"
@@ -13,6 +12,8 @@
 #include "tests/support/testbed.h"
 
 namespace {
+
+using e2e::RandomBytes;
 
 using e2e::ProgramRun;
 using e2e::RunResult;
@@ -22,13 +23,6 @@ using testing::IsEmpty;
 using testsupport::Connection;
 using testsupport::FtpServerKind;
 using testsupport::LogTail;
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 generator(static_cast<unsigned>(size));
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(generator());
-    return bytes;
-}
 
 class SendSeveral : public testsupport::TestbedTest {
 protected:

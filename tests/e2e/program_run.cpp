@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -327,6 +328,13 @@ std::string SuccessText(const std::string& address, const std::string& fileName)
            "」を送信しました。\n\n【ご注意】\n・ファイルの破損、非対応フォーマットについてはサポート致しかねます。\n"
            "・サーバーの状況により送信が延滞する場合や、予告なしにサービスを停止させていただく場合があります。\n\n"
            "あらかじめご了承ください。";
+}
+
+std::string RandomBytes(std::size_t size) {
+    std::mt19937 generator(static_cast<unsigned>(size));
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator());
+    return bytes;
 }
 
 std::uint16_t ClosedPort() {

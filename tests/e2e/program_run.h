@@ -110,6 +110,9 @@ std::string FirstLine(const std::string& text);
                                      const std::string& first = FailureText);
 inline constexpr const char Title[] = "ミルテ・ポスト";
 
+// Bytes that look like a file's, the same for the same size.
+std::string RandomBytes(std::size_t size);
+
 // A loopback port nothing listens on (a server that is down).
 std::uint16_t ClosedPort();
 

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <iostream>
 #include <memory>
-#include <random>
 #include <thread>
 
 #include "tests/e2e/program_run.h"
@@ -20,6 +19,8 @@
 #include "tests/support/testbed.h"
 
 namespace {
+
+using e2e::RandomBytes;
 
 using namespace std::chrono_literals;
 using e2e::Clock;
@@ -69,13 +70,6 @@ void ScriptSlowUpload(ScriptServer& ftp, DataMode mode, const std::string& name,
     });
     ftp.WaitForPeerClose();
     ftp.Start();
-}
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 generator(static_cast<unsigned>(size));
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(generator());
-    return bytes;
 }
 
 class SendProgress : public testsupport::TestbedTest {

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <thread>
 
 #include "platform/cp932.h"
@@ -18,6 +17,8 @@
 #include "tests/support/testbed.h"
 
 namespace {
+
+using e2e::RandomBytes;
 
 using namespace std::chrono_literals;
 using e2e::Dialog;
@@ -29,13 +30,6 @@ using testsupport::FtpServerKind;
 using testsupport::LogTail;
 
 using e2e::CarrierDomain;
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 generator(static_cast<unsigned>(size));
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(generator());
-    return bytes;
-}
 
 std::vector<std::string> Texts(const RunResult& result) {
     std::vector<std::string> texts;
