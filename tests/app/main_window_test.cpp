@@ -314,8 +314,8 @@ protected:
 
 TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
     StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", 0);
-    auto window = Open(MakeFile("figure.eps"));
-    EXPECT_EQ(log_, (Log{"beep", "message: .eps形式のファイルは非対応です。"}));
+    auto window = Open(MakeFile("photo.Jpg"));
+    EXPECT_EQ(log_, (Log{"beep", "message: .Jpg形式のファイルは非対応です。"}));
     EXPECT_TRUE(HasClosed(*window));
 }
 
