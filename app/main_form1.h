@@ -56,6 +56,7 @@ public:
 
 private:
     void CreateComponents();
+    bool TakeDestination();  // false: refused, with a message
     void WatchForProgress();
     void UploadAndNotify();
     void StopWorkingComponents();
