@@ -14,11 +14,12 @@
 namespace app {
 namespace {
 
-// Compared byte for byte: a mixed-case form such as ".Jpg" is not accepted.
-constexpr std::array<std::string_view, 32> AcceptedExtensions = {
-    ".ai",  ".bmp",  ".dcm",  ".neps", ".gif",  ".jpg",  ".jpeg", ".pcx",  ".pdf",  ".pict", ".pct",
-    ".png", ".ps",   ".psd",  ".tif",  ".tiff", ".AI",   ".BMP",  ".DCM",  ".NEPS", ".GIF",  ".JPG",
-    ".JPEG", ".PCX", ".PDF",  ".PICT", ".PCT",  ".PNG",  ".PS",   ".PSD",  ".TIF",  ".TIFF",
+// Compared byte for byte: a mixed-case form such as ".Jpg" is not accepted. ".eps" is the format
+// the list of supported formats names; ".neps" was accepted for it before and stays accepted.
+constexpr std::array<std::string_view, 34> AcceptedExtensions = {
+    ".ai",  ".bmp", ".dcm",  ".eps",  ".neps", ".gif",  ".jpg",  ".jpeg", ".pcx", ".pdf",  ".pict", ".pct",
+    ".png", ".ps",  ".psd",  ".tif",  ".tiff", ".AI",   ".BMP",  ".DCM",  ".EPS", ".NEPS", ".GIF",  ".JPG",
+    ".JPEG", ".PCX", ".PDF", ".PICT", ".PCT",  ".PNG",  ".PS",   ".PSD",  ".TIF", ".TIFF",
 };
 
 bool IsExistingFile(const platform::FilePath& path) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "app/build_constants.h"
+#include "app/destination_check.h"
 #include "app/dropped_file_check.h"
 #include "app/file_name_parts.h"
 #include "app/message_texts.h"
@@ -118,11 +120,25 @@ void TMainForm1::FormShow() {
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
 
 void TMainForm1::Button1Click() {
+    if (!TakeDestination()) return;  // refused with a message: nothing is stored, the window stays
     SaveSettings();
     BeepAndShowMessage(platform::Cp932(
         "設定を記憶しました。\n\n次回からアイコン(EXE)にファイルをドラッグ＆ドロップするだけで携帯電話に自動送信されます。\n"
         "設定をやり直す場合はファイルをドラッグ＆ドロップせずに アイコン(EXE)を単体で起動させてください。"));
     view_.Close();
+}
+
+// The local part as typed may have spaces around it or be the whole address: the controls are
+// tidied before they are saved. What cannot be a local part is refused.
+bool TMainForm1::TakeDestination() {
+    const auto destination = CheckDestination(view_.Edit2Text(), CarrierDomains);
+    if (!destination) {
+        BeepAndShowMessage(DestinationRefusedMessage());
+        return false;
+    }
+    view_.SetEdit2Text(destination->localPart);
+    if (destination->carrierIndex) view_.SetComboBox1ItemIndex(*destination->carrierIndex);
+    return true;
 }
 
 void TMainForm1::LoadSettings() {

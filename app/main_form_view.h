@@ -1,7 +1,7 @@
 #pragma once
-// What the main window's logic needs of a window face (Qt, Win32): its controls' state, the
-// message dialog, the send's progress window and closing. Texts are CP932; each face converts at
-// its own boundary.
+// What the main window's logic needs of a window face (Qt, Win32): its controls' state, a hint
+// above them, the message dialog, the send's progress window and closing. Texts are CP932; each
+// face converts at its own boundary.
 
 #include <string>
 
@@ -34,6 +34,10 @@ public:
     virtual std::string ComboBox1Text() const = 0;
 
     virtual void SetButton1Enabled(bool enabled) = 0;
+
+    // A line of text above the fields, in settings mode: the window grows by the line at its top,
+    // the controls keep their places below it. Showing it again changes the text.
+    virtual void ShowSettingsHint(const std::string& cp932Text) = 0;
 
     // The modal message dialog; returns when the user has dismissed it.
     virtual void ShowMessage(const std::string& cp932Text) = 0;

@@ -22,4 +22,13 @@ std::string FormatsListMessage() {
         "(2007.7.23現在)");
 }
 
+std::string SettingsFirstHint() { return platform::Cp932("送信先が未設定です。保存するとファイルを送信します。"); }
+
+std::string DestinationRefusedMessage() {
+    return platform::Cp932(
+        "送信先のメールアドレスが正しくありません。\n\n"
+        "左の欄には、メールアドレスの「＠」より前の部分を半角の英数字と記号で入力してください。"
+        "「＠」より後ろは、右の一覧から選んでください。");
+}
+
 }  // namespace app

@@ -1,5 +1,5 @@
 #pragma once
-// The texts of the send's and the information links' message dialogs, in CP932.
+// The texts of the send's, the settings' and the information links' messages, in CP932.
 
 #include <string>
 
@@ -11,5 +11,10 @@ std::string SendSucceededMessage(const std::string& cp932Address, const std::str
 std::string SendNotice();
 // The list of supported file formats.
 std::string FormatsListMessage();
+
+// The settings window's hint above the fields, while a dropped file waits for a destination.
+std::string SettingsFirstHint();
+// A destination's local part that cannot be saved.
+std::string DestinationRefusedMessage();
 
 }  // namespace app

@@ -32,6 +32,9 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     SetTextColour(Bytes, LookGrey());
     CancelButton = Place(new QPushButton(QStringLiteral("キャンセル"), this), "CancelButton", 100, 98, 100, 25,
                          ControlFont(16));
+    // Never the focus nor the default: Return and Space must not stop a send by chance.
+    CancelButton->setFocusPolicy(Qt::NoFocus);
+    CancelButton->setAutoDefault(false);
     connect(CancelButton, &QPushButton::clicked, this, &ProgressWindow::reject);
 }
 
@@ -45,8 +48,7 @@ void ProgressWindow::Show(const ProgressWindowContents& contents) {
     LogShownWindow("progress", windowTitle(), fileName);
     show();
     raise();
-    activateWindow();
-    CancelButton->setFocus();
+    activateWindow();  // Esc reaches the window itself
 }
 
 void ProgressWindow::reject() {

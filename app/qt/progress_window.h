@@ -1,8 +1,8 @@
 #pragma once
 // The send's progress window in Qt: the file's name, what the send is doing, a bar with the bytes
 // sent of the file's size, and a キャンセル button. Not modal: the send goes on while it is up.
-// The button, Esc and the close box all ask for the cancel through onCancel; the window stays
-// until the logic hides it.
+// The button, Esc and the close box all ask for the cancel through onCancel; Return and Space do
+// not, as no button takes the focus. The window stays until the logic hides it.
 
 #include <QDialog>
 

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,14 +85,18 @@ void QtMainForm1::CreateControls() {
     ComboBox1 = Place(new QComboBox(this), "ComboBox1", 154, 120, 140, 24, ControlFont(16));
     ComboBox1->setEditable(false);
     ComboBox1->setMaxVisibleItems(20);
-    ComboBox1->addItem(QString::fromLatin1(CarrierDomain));
+    for (const char* domain : CarrierDomains) ComboBox1->addItem(QString::fromLatin1(domain));
     Edit1 = Place(new QLineEdit(this), "Edit1", 30, 40, 184, 24, ControlFont(16));
     Edit2 = Place(new QLineEdit(this), "Edit2", 30, 120, 100, 24, ControlFont(16));
     Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);  // the local part is typed without conversion
     for (QLineEdit* edit : {Edit1, Edit2}) edit->setValidator(new Cp932Validator(edit));
     Button1 = Place(new QPushButton(QStringLiteral("設定保存"), this), "Button1", 98, 172, 120, 25, ControlFont(16));
     Button1->setEnabled(false);
+    Button1->setDefault(true);  // Enter in the window presses it (keyPressEvent), and it looks it
     Button1->setAutoDefault(true);  // Enter on the focused button presses it, as Space does
+    Hint = Place(new QLabel(this), "Hint", 12, 6, 294, 16, ControlFont(12));
+    Hint->setTextFormat(Qt::PlainText);
+    Hint->hide();
 
     ProgressForm = new ProgressWindow(this);
 
@@ -131,6 +136,15 @@ void QtMainForm1::SetComboBox1ItemIndex(int index) {
 
 std::string QtMainForm1::ComboBox1Text() const { return ToCp932(ComboBox1->currentText()); }
 void QtMainForm1::SetButton1Enabled(bool enabled) { Button1->setEnabled(enabled); }
+
+void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
+    Hint->setText(ToQString(cp932Text));
+    if (!Hint->isHidden()) return;  // shown already, maybe before the window
+    setFixedSize(width(), height() + HintHeight);
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!control->isWindow() && control != Hint) control->move(control->pos() + QPoint(0, HintHeight));
+    Hint->show();
+}
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
 void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
 void QtMainForm1::HideProgress() { ProgressForm->hide(); }
@@ -150,6 +164,15 @@ void QtMainForm1::setVisible(bool visible) {
         CentreOnScreen();
     }
     QWidget::setVisible(visible);
+}
+
+// Enter in a field or on the list presses the default button, as in a dialog, while it is enabled.
+void QtMainForm1::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Button1->isEnabled()) {
+        Button1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void QtMainForm1::closeEvent(QCloseEvent* event) {

@@ -36,6 +36,7 @@ public:
     void SetComboBox1ItemIndex(int index) override;
     std::string ComboBox1Text() const override;
     void SetButton1Enabled(bool enabled) override;
+    void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
@@ -50,6 +51,7 @@ signals:
     void Closed();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -73,9 +75,12 @@ private:
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QPushButton* Button1 = nullptr;
+    QLabel* Hint = nullptr;  // above everything else, shown on request only
     ProgressWindow* ProgressForm = nullptr;  // a window of its own, shown during a long send
 
     std::unique_ptr<TMainForm1> logic_;
+    static constexpr int HintHeight = 24;  // what the window grows by at its top for the hint
+
     bool shown_ = false;
     bool closeRequested_ = false;
 };

@@ -22,6 +22,14 @@ constexpr wchar_t ProgressFormClass[] = L"MiltePostProgressForm";
 constexpr int ClientWidth = 300;
 constexpr int ClientHeight = 134;
 
+// A push button takes the focus when the mouse presses it. Its keys are the window's all the
+// same: Esc cancels, Return and Space press nothing, whichever of the two has the focus.
+LRESULT CALLBACK KeysToTheWindow(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR)
+        return ::SendMessageW(::GetParent(button), message, wParam, lParam);
+    return ::DefSubclassProc(button, message, wParam, lParam);
+}
+
 }  // namespace
 
 Win32ProgressWindow::Win32ProgressWindow(HWND owner, int dpi, std::function<void()> onCancel)
@@ -62,7 +70,8 @@ void Win32ProgressWindow::CreateControls() {
     ::SendMessageW(bar, PBM_SETRANGE32, 0, ProgressWindowContents::BarRange);
     CreateControl(IdBytes, L"STATIC", L"", SS_NOPREFIX | SS_RIGHT, {12, 76, 276, 16}, font12_);
     // Not a tab stop: the window keeps the focus, so Esc reaches it.
-    CreateControl(IdCancelButton, L"BUTTON", L"キャンセル", BS_PUSHBUTTON, {100, 98, 100, 25}, font16_);
+    HWND cancel = CreateControl(IdCancelButton, L"BUTTON", L"キャンセル", BS_PUSHBUTTON, {100, 98, 100, 25}, font16_);
+    ::SetWindowSubclass(cancel, KeysToTheWindow, 0, 0);
 }
 
 void Win32ProgressWindow::Show(const ProgressWindowContents& contents) {

@@ -2,8 +2,8 @@
 // The send's progress window in Win32: the file's name, what the send is doing, a progress bar
 // with the bytes sent of the file's size, and a キャンセル button, laid out at 96 DPI and scaled
 // like the main window, in its font and colours. Not modal: the send goes on while it is up.
-// The button, Esc and the close box all ask for the cancel through onCancel; the window stays
-// until the logic hides it.
+// The button, Esc and the close box all ask for the cancel through onCancel; Return and Space do
+// not, as no key presses the button. The window stays until the logic hides it.
 
 #include <functional>
 #include <string>

@@ -127,15 +127,18 @@ void Win32MainForm1::CreateControls() {
 
     HWND combo = CreateControl(IdComboBox1, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
                                {154, 120, 140, 24}, font16_);
-    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromCp932(CarrierDomain).c_str()));
+    for (const char* domain : CarrierDomains)
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromCp932(domain).c_str()));
     ::SendMessageW(combo, CB_SETMINVISIBLE, ComboBox1Rows, 0);
     FitComboBox1Height(24);
     constexpr DWORD Field = ES_AUTOHSCROLL | WS_TABSTOP;
     CreateControl(IdEdit1, L"EDIT", L"", Field, WS_EX_CLIENTEDGE, {30, 40, 184, 24}, font16_);
     HWND edit2 = CreateControl(IdEdit2, L"EDIT", L"", Field, WS_EX_CLIENTEDGE, {30, 120, 100, 24}, font16_);
     ::ImmAssociateContextEx(edit2, nullptr, 0);  // the local part is typed without Japanese conversion
-    CreateControl(IdButton1, L"BUTTON", L"設定保存", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 0, {98, 172, 120, 25},
+    CreateControl(IdButton1, L"BUTTON", L"設定保存", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED, 0, {98, 172, 120, 25},
                   font16_);
+    HWND hint = CreateControl(IdHint, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP, 0, {12, 6, 294, 16}, font12_);
+    ::ShowWindow(hint, SW_HIDE);
     StackControls();
     focusOnActivate_ = Control(IdEdit1);
 }
@@ -164,9 +167,9 @@ void Win32MainForm1::FitComboBox1Height(int height96) {
 // The painted items lie in layout order, each covering the ones before it (a title covers its
 // frame's line); the input controls lie above them all, in tab order, which is the stacking order.
 void Win32MainForm1::StackControls() {
-    constexpr std::array<ControlId, 13> TopToBottom = {
-        IdEdit1, IdEdit2, IdComboBox1, IdButton1, IdSpeedButton3, IdSpeedButton2, IdSpeedButton1,
-        IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
+    constexpr std::array<ControlId, 14> TopToBottom = {
+        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdHint,    IdSpeedButton3, IdSpeedButton2,
+        IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
     };
     HWND above = HWND_TOP;
     for (ControlId id : TopToBottom) {
@@ -194,9 +197,12 @@ LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case WM_CTLCOLORSTATIC: {  // the labels: grey on an opaque white ground
+    case DM_GETDEFID:  // Enter in a field or on the list presses the save button, as in a dialog
+        return MAKELRESULT(IdButton1, DC_HASDEFID);
+    case WM_CTLCOLORSTATIC: {  // the labels: grey on an opaque white ground; the hint in the text colour
         HDC dc = reinterpret_cast<HDC>(wParam);
-        ::SetTextColor(dc, Grey);
+        const bool hint = reinterpret_cast<HWND>(lParam) == Control(IdHint);
+        ::SetTextColor(dc, hint ? ::GetSysColor(COLOR_WINDOWTEXT) : Grey);
         ::SetBkColor(dc, White);
         return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
     }
@@ -224,8 +230,8 @@ void Win32MainForm1::OnCommand(int id, int code) {
     case IdEdit2:
         if (code == EN_CHANGE) OnEditChange(id);
         break;
-    case IdButton1:
-        if (code == BN_CLICKED) RunHandler([this] { logic_->Button1Click(); });
+    case IdButton1:  // Enter comes here as a click also while the button is disabled
+        if (code == BN_CLICKED && ::IsWindowEnabled(Control(IdButton1))) RunHandler([this] { logic_->Button1Click(); });
         break;
     case IdSpeedButton1:
         RunHandler([this] { logic_->SpeedButton1Click(); });
@@ -273,15 +279,17 @@ void Win32MainForm1::RunHandler(const std::function<void()>& handler) {
 std::string Win32MainForm1::Edit1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit1))); }
 std::string Win32MainForm1::Edit2Text() const { return Cp932FromWideReplacing(WindowText(Control(IdEdit2))); }
 
-// An edit control reports every WM_SETTEXT as a change; the view's rule is a change of text only.
-void Win32MainForm1::SetEdit1Text(const std::string& cp932Text) {
-    const std::wstring text = WideFromCp932(cp932Text);
-    if (text != WindowText(Control(IdEdit1))) ::SetWindowTextW(Control(IdEdit1), text.c_str());
-}
+void Win32MainForm1::SetEdit1Text(const std::string& cp932Text) { SetFieldText(IdEdit1, cp932Text); }
+void Win32MainForm1::SetEdit2Text(const std::string& cp932Text) { SetFieldText(IdEdit2, cp932Text); }
 
-void Win32MainForm1::SetEdit2Text(const std::string& cp932Text) {
+// An edit control reports every WM_SETTEXT as a change; the view's rule is a change of text only.
+// The caret goes to the end, so what the user types next adds to the text.
+void Win32MainForm1::SetFieldText(ControlId id, const std::string& cp932Text) {
     const std::wstring text = WideFromCp932(cp932Text);
-    if (text != WindowText(Control(IdEdit2))) ::SetWindowTextW(Control(IdEdit2), text.c_str());
+    HWND edit = Control(id);
+    if (text == WindowText(edit)) return;
+    ::SetWindowTextW(edit, text.c_str());
+    ::SendMessageW(edit, EM_SETSEL, text.size(), static_cast<LPARAM>(text.size()));
 }
 
 int Win32MainForm1::ComboBox1ItemIndex() const {
@@ -296,6 +304,25 @@ void Win32MainForm1::SetComboBox1ItemIndex(int index) {
 std::string Win32MainForm1::ComboBox1Text() const { return Cp932FromWideReplacing(WindowText(Control(IdComboBox1))); }
 
 void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(IdButton1), enabled); }
+
+void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
+    HWND hint = Control(IdHint);
+    ::SetWindowTextW(hint, WideFromCp932(cp932Text).c_str());
+    if (::GetWindowLongPtrW(hint, GWL_STYLE) & WS_VISIBLE) return;  // shown already, maybe before the window
+    RECT frame;
+    ::GetWindowRect(window_, &frame);
+    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + Scaled(HintHeight),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int id = IdShape2; id <= IdButton1; ++id) {
+        HWND control = Control(static_cast<ControlId>(id));
+        RECT bounds;
+        ::GetWindowRect(control, &bounds);
+        ::MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 1);
+        ::SetWindowPos(control, nullptr, bounds.left, bounds.top + Scaled(HintHeight), 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ::ShowWindow(hint, SW_SHOW);
+}
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
 void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }

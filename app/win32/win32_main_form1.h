@@ -30,6 +30,7 @@ enum ControlId : int {
     IdEdit1,
     IdEdit2,
     IdButton1,
+    IdHint,  // shown on request only, above the others
 };
 
 class Win32MainForm1 : public TMainForm1View {
@@ -44,7 +45,7 @@ public:
     // Runs FormShow before the window reaches the screen, then shows it centred, unless FormShow
     // asked to close it (a send).
     void Show();
-    // Tab, Shift+Tab and Enter on the push button, as a dialog takes them. True when taken.
+    // Tab, Shift+Tab, and Enter for the save button, as a dialog takes them. True when taken.
     bool TranslateDialogKey(MSG& message);
 
     // TMainForm1View
@@ -56,6 +57,7 @@ public:
     void SetComboBox1ItemIndex(int index) override;
     std::string ComboBox1Text() const override;
     void SetButton1Enabled(bool enabled) override;
+    void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
@@ -75,10 +77,13 @@ private:
     void FitComboBox1Height(int height96);
     void OnCommand(int id, int code);
     void OnEditChange(int id);
+    void SetFieldText(ControlId id, const std::string& cp932Text);
     // A failure escaping a handler goes to the failure display; the window goes on.
     void RunHandler(const std::function<void()>& handler);
     int Scaled(int pixelsAt96) const;
     HWND Control(ControlId id) const { return ::GetDlgItem(window_, id); }
+
+    static constexpr int HintHeight = 24;  // at 96 DPI: what the window grows by at its top for the hint
 
     HWND window_ = nullptr;
     int dpi_ = 96;

@@ -39,15 +39,16 @@ protected:
 };
 
 TEST_F(DroppedFileCheck, AcceptsTheListedExtensionsInExactlyLowerOrUpperCase) {
-    for (const char* name : {"photo.JPG", "photo.jpg", "photo.jpeg", "figure.neps", "scan.TIFF", "a.b.pdf"})
+    for (const char* name :
+         {"photo.JPG", "photo.jpg", "photo.jpeg", "figure.eps", "figure.EPS", "figure.neps", "scan.TIFF", "a.b.pdf"})
         EXPECT_EQ(Check(MakeFile(name)), DropCheck::Accepted) << name;
     EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(DroppedFileCheck, RefusesOtherExtensionsNamingThem) {
-    for (const char* name : {"photo.Jpg", "figure.eps", "archive.tar.gz", "photo.jpg ", "README"})
+    for (const char* name : {"photo.Jpg", "figure.Eps", "archive.tar.gz", "photo.jpg ", "README"})
         EXPECT_EQ(Check(MakeFile(name)), DropCheck::Refused) << name;
-    EXPECT_EQ(messages_, (std::vector<std::string>{".Jpg" + NotSupported, ".eps" + NotSupported,
+    EXPECT_EQ(messages_, (std::vector<std::string>{".Jpg" + NotSupported, ".Eps" + NotSupported,
                                                    ".gz" + NotSupported, ".jpg " + NotSupported, NotSupported}));
 }
 

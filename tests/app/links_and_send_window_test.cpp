@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/build_constants.h"
+#include "app/qt/progress_window.h"
 #include "app/qt/qt_main_form1.h"
 #include "platform/registry.h"
 #include "tests/app/stand_in_opener.h"
@@ -184,6 +185,22 @@ TEST_F(LinksAndSend, TheProgressWindowHasTheMainWindowsLookWithItsControlsInPlac
     EXPECT_TRUE(shown.contains(QChar(0x2026)) && shown.endsWith(".jpg")) << shown.toStdString();
     window.HideProgress();
     EXPECT_FALSE(progress->isVisible());
+}
+
+TEST_F(LinksAndSend, InTheProgressWindowReturnAndSpaceDoNotCancelAsNoButtonHasTheFocus) {
+    QtMainForm1 window({});
+    auto* progress = window.findChild<app::qt::ProgressWindow*>("ProgressWindow");
+    ASSERT_NE(progress, nullptr);
+    int cancels = 0;
+    progress->onCancel = [&cancels] { ++cancels; };
+    window.ShowProgress({"photo.jpg", "", 0, ""});
+    ASSERT_TRUE(QTest::qWaitForWindowActive(progress));
+    QWidget* keyboard = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : progress;
+    EXPECT_EQ(keyboard, progress);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) QTest::keyClick(keyboard, key);
+    EXPECT_EQ(cancels, 0);
+    QTest::keyClick(keyboard, Qt::Key_Escape);
+    EXPECT_EQ(cancels, 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "app/build_constants.h"
+#include "app/message_texts.h"
 #include "app/qt/message_dialog.h"
 #include "app/qt/qt_main_form1.h"
 #include "platform/cp932.h"
@@ -113,7 +115,7 @@ TEST_F(MainWindow, EveryControlHasItsPlaceFontAndText) {
         {"SpeedButton1", {288, 2, 28, 24}, QStringLiteral("info."), 12, false, true, true},
         {"SpeedButton2", {194, 278, 120, 24}, QStringLiteral("サービスの詳細(WEB)"), 12, false, true, true},
         {"SpeedButton3", {4, 278, 120, 24}, QStringLiteral("対応ファイル形式"), 12, false, true, true},
-        {"ComboBox1", {154, 120, 140, 24}, QString::fromLatin1(app::CarrierDomain), 16, false, false, false},
+        {"ComboBox1", {154, 120, 140, 24}, QString::fromLatin1(app::CarrierDomains[0]), 16, false, false, false},
         {"Edit1", {30, 40, 184, 24}, QString(), 16, false, false, false},
         {"Edit2", {30, 120, 100, 24}, QString(), 16, false, false, false},
         {"Button1", {98, 172, 120, 25}, QStringLiteral("設定保存"), 16, false, false, false},
@@ -151,7 +153,11 @@ TEST_F(MainWindow, EveryControlHasItsPlaceFontAndText) {
 
     auto* combo = Find<QComboBox>(window.get(), "ComboBox1");
     EXPECT_FALSE(combo->isEditable());
-    EXPECT_EQ(combo->count(), 1);
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    QStringList carriers;
+    for (const char* domain : app::CarrierDomains) carriers << QString::fromLatin1(domain);
+    EXPECT_EQ(items, carriers);
     EXPECT_EQ(combo->maxVisibleItems(), 20);
     EXPECT_FALSE(Find<QLineEdit>(window.get(), "Edit2")->testAttribute(Qt::WA_InputMethodEnabled));
     EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
@@ -225,7 +231,7 @@ TEST_F(MainWindow, ANameOfTheWrongTypeStopsTheLoadSilently) {
 }
 
 TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
-    for (int stored : {5, -1}) {
+    for (int stored : {static_cast<int>(std::size(app::CarrierDomains)), -1}) {
         SCOPED_TRACE(stored);
         log_.clear();
         StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", stored);
@@ -243,20 +249,83 @@ TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
     }
 }
 
-TEST_F(MainWindow, AJapaneseNameIsStoredInCp932AndComesBack) {
+TEST_F(MainWindow, AJapaneseNameAndTheSecondCarrierAreStoredAndComeBackWithTheCaretAtTheEnd) {
     {
         auto window = Open();
         Find<QLineEdit>(window.get(), "Edit1")->setText(QStringLiteral("山田 表示～"));
         QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "yamada.t");
+        QTest::keyClick(Find<QComboBox>(window.get(), "ComboBox1"), Qt::Key_Down);
         ClickSave(window.get());
         EXPECT_EQ(closed_->count(), 1);
     }
     platform::RegistryKey key(SettingsKey);
     EXPECT_EQ(key.QueryValue("NAME")->data, platform::Cp932("山田 表示～") + '\0');
-    EXPECT_EQ(key.QueryValue("MAIL2")->data, std::string(4, '\0'));
+    EXPECT_EQ(key.QueryValue("MAIL2")->data, std::string("\x01\0\0\0", 4));
 
     auto window = Open();
-    EXPECT_EQ(FieldsOf(window.get()), (Fields{QStringLiteral("山田 表示～"), "yamada.t", 0, true}));
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{QStringLiteral("山田 表示～"), "yamada.t", 1, true}));
+    for (const char* field : {"Edit1", "Edit2"}) {
+        auto* edit = Find<QLineEdit>(window.get(), field);
+        EXPECT_EQ(edit->cursorPosition(), edit->text().size()) << field;
+        EXPECT_FALSE(edit->hasSelectedText()) << field;
+    }
+}
+
+TEST_F(MainWindow, SavingTrimsTheAddressAndSplitsAWholeOneAtItsCarrier) {
+    const std::string domain = app::CarrierDomains[std::size(app::CarrierDomains) - 1];
+    auto window = Open();
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "Ichiro");
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), QString::fromStdString("  ichiro@" + domain + " "));
+    ClickSave(window.get());
+    EXPECT_EQ(log_, (Log{"beep", Confirmation}));
+    EXPECT_TRUE(HasClosed(*window));
+    platform::TRegistry registry;
+    registry.OpenKey(SettingsKey, false);
+    EXPECT_EQ(registry.ReadString("MAIL1"), "ichiro");
+    EXPECT_EQ(registry.ReadInteger("MAIL2"), static_cast<int>(std::size(app::CarrierDomains)) - 1);
+}
+
+TEST_F(MainWindow, AnAddressThatIsNoLocalPartIsRefusedAndNothingIsStored) {
+    auto window = Open();
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "Taro");
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "a@b@c");
+    ClickSave(window.get());
+    EXPECT_EQ(log_, (Log{"beep", "message: " + platform::Cp932ToUtf8(app::DestinationRefusedMessage())}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closed_->count(), 0);
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{"Taro", "a@b@c", 0, true}));  // as typed, to be put right
+    EXPECT_FALSE(std::filesystem::exists(home_.SettingsFolder() / ".values"));
+}
+
+TEST_F(MainWindow, EnterInAFieldSavesOnlyWhileTheSaveButtonIsEnabled) {
+    auto window = Open();
+    EXPECT_TRUE(Find<QPushButton>(window.get(), "Button1")->isDefault());
+    auto* edit2 = Find<QLineEdit>(window.get(), "Edit2");
+    QTest::keyClicks(edit2, "taro");
+    QTest::keyClick(edit2, Qt::Key_Return);  // no name yet: the button is disabled
+    EXPECT_TRUE(log_.empty());
+    EXPECT_EQ(closed_->count(), 0);
+
+    QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "Taro");
+    QTest::keyClick(edit2, Qt::Key_Return);
+    EXPECT_EQ(log_, (Log{"beep", Confirmation}));
+    EXPECT_TRUE(HasClosed(*window));
+}
+
+TEST_F(MainWindow, TheSettingsHintGrowsTheWindowByItsLineAboveEverythingElse) {
+    auto window = std::make_unique<QtMainForm1>(app::DroppedFiles{});  // shown while FormShow runs, before the screen
+    const QRect edit1 = Find<QWidget>(window.get(), "Edit1")->geometry();
+    const QRect link = Find<QWidget>(window.get(), "SpeedButton3")->geometry();
+    window->ShowSettingsHint(app::SettingsFirstHint());
+    window->ShowSettingsHint(app::SettingsFirstHint());  // a second time changes nothing more
+    auto* hint = Find<QLabel>(window.get(), "Hint");
+    EXPECT_FALSE(hint->isHidden());
+    EXPECT_EQ(hint->text().toStdString(), platform::Cp932ToUtf8(app::SettingsFirstHint()));
+    EXPECT_EQ(hint->geometry(), QRect(12, 6, 294, 16));
+    EXPECT_LE(QFontMetrics(hint->font()).horizontalAdvance(hint->text()), hint->width());  // one line, all of it
+    EXPECT_EQ(window->size(), QSize(318, 330));
+    EXPECT_EQ(Find<QWidget>(window.get(), "Edit1")->geometry(), edit1.translated(0, 24));
+    EXPECT_EQ(Find<QWidget>(window.get(), "SpeedButton3")->geometry(), link.translated(0, 24));
 }
 
 TEST_F(MainWindow, TheFieldsTakeNoCharacterThatCp932CannotWrite) {
@@ -314,8 +383,8 @@ protected:
 
 TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
     StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", 0);
-    auto window = Open({MakeFile("figure.eps")});
-    EXPECT_EQ(log_, (Log{"beep", "message: .eps形式のファイルは非対応です。"}));
+    auto window = Open({MakeFile("photo.Jpg")});
+    EXPECT_EQ(log_, (Log{"beep", "message: .Jpg形式のファイルは非対応です。"}));
     EXPECT_TRUE(HasClosed(*window));
 }
 

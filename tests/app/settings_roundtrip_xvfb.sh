@@ -1,8 +1,11 @@
 #!/bin/bash
 # The real program under Xvfb, driven from the keyboard as a person would: type a Japanese name and
-# an address, save, confirm; start again and save once more. The second save can only happen, and
-# only stores the same bytes, when the window came back with both fields filled as they were saved.
+# an address, choose the second carrier and save with Enter, confirm; start again and save once
+# more. The second save can only happen, and only stores the same bytes, when the window came back
+# with both fields filled and the carrier chosen as they were saved. A third run types a whole
+# address into the address field, which is stored as its local part and its carrier.
 # A milte-post.exe runs under Wine (the prefix in WINEPREFIX) and stores into its registry.
+# MILTE_FIRST_CARRIER is the first domain of the program's carrier list (default docomo.ne.jp).
 #
 # Usage: settings_roundtrip_xvfb.sh PROGRAM [WINDOW_SCREENSHOT.png [MESSAGE_SCREENSHOT.png]]
 set -euo pipefail
@@ -12,6 +15,7 @@ screenshot=${2:-}
 message_screenshot=${3:-}
 name="山田 花子"
 mail="hanako.y"
+first_carrier=${MILTE_FIRST_CARRIER:-docomo.ne.jp}
 
 if [ -z "${MILTE_INSIDE_XVFB:-}" ]; then
     MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
@@ -63,12 +67,12 @@ start_program() {
     sleep 0.3
 }
 
-# Tabs to the save button (the number of Tab presses given) and presses it with Space, confirms
-# the dialog with Enter and waits for the program to end.
+# Saves with the keys given (xdotool key names), confirms the dialog with Enter and waits for the
+# program to end.
 save_and_confirm() {
-    local tabs=$1 run_name=$2
-    for _ in $(seq "$tabs"); do xdotool key Tab; done
-    xdotool key space
+    local keys=$1 run_name=$2
+    # shellcheck disable=SC2086
+    xdotool key $keys
     wait_for_window_count 2 || fail "no confirmation after saving ($run_name)"
     local dialog
     dialog=$(titled_windows | grep -vx "$main_window" | head -1)
@@ -111,7 +115,8 @@ map_characters_to_spare_keys() {
 }
 if [ -n "$windows" ]; then map_characters_to_spare_keys "$name"; fi
 
-# First run: the fields start empty; type into them.
+# First run: the fields start empty; type into them, choose the second carrier and press Enter
+# on the list: the save button is the window's default button.
 start_program
 if [ -n "$windows" ]; then
     # Under Wine the first key of the window is lost when it is not ASCII: a plain one goes first.
@@ -120,14 +125,14 @@ fi
 xdotool type --delay 80 "$name"
 xdotool key Tab
 xdotool type --delay 80 "$mail"
-save_and_confirm 2 "first run"
+save_and_confirm "Tab Down Return" "first run"
 
 saved=$(stored_values)
 if [ -n "$windows" ]; then
     # String values NAME and MAIL1, the DWORD MAIL2, as a Japanese Windows stores them.
     grep -qxE " +NAME +REG_SZ +${name}" <<< "$saved" || fail "NAME not stored: $saved"
     grep -qxE " +MAIL1 +REG_SZ +${mail}" <<< "$saved" || fail "MAIL1 not stored: $saved"
-    grep -qxE " +MAIL2 +REG_DWORD +0x0" <<< "$saved" || fail "MAIL2 not stored: $saved"
+    grep -qxE " +MAIL2 +REG_DWORD +0x1" <<< "$saved" || fail "MAIL2 not stored: $saved"
 else
     # The name is stored in CP932, as escaped bytes, and the address as typed.
     # The store's escaping: bytes outside "!".."~", and "\" itself, as \xHH.
@@ -136,13 +141,28 @@ import sys
 print("".join(chr(b) if 0x21 <= b <= 0x7E and b != 0x5C else "\\x%02X" % b for b in sys.stdin.buffer.read()))')
     grep -qxF "NAME	1	${expected_name}\\x00" <<< "$saved" || fail "NAME not stored as CP932: $saved"
     grep -qxF "MAIL1	1	${mail}\\x00" <<< "$saved" || fail "MAIL1 not stored: $saved"
-    grep -qxF "MAIL2	4	\\x00\\x00\\x00\\x00" <<< "$saved" || fail "MAIL2 not stored: $saved"
+    grep -qxF "MAIL2	4	\\x01\\x00\\x00\\x00" <<< "$saved" || fail "MAIL2 not stored: $saved"
 fi
 
 # Second run: the saved settings are back, so the save button works and stores the same bytes.
 start_program
 if [ -n "$screenshot" ]; then import -window "$main_window" "$screenshot"; fi
 clear_store
-save_and_confirm 3 "after the restart"
+save_and_confirm "Tab Tab Tab space" "after the restart"
 [ "$(stored_values)" = "$saved" ] || fail "the restarted window did not show the saved settings: $(stored_values)"
+
+# Third run: the whole address typed over the local part (Tab selects the field's text), Enter in
+# the field: stored as the local part, with the carrier its domain names.
+start_program
+xdotool key Tab
+xdotool type --delay 80 "ichiro@$first_carrier"
+save_and_confirm Return "whole address"
+split=$(stored_values)
+if [ -n "$windows" ]; then
+    grep -qxE " +MAIL1 +REG_SZ +ichiro" <<< "$split" || fail "MAIL1 not split: $split"
+    grep -qxE " +MAIL2 +REG_DWORD +0x0" <<< "$split" || fail "MAIL2 not split: $split"
+else
+    grep -qxF "MAIL1	1	ichiro\\x00" <<< "$split" || fail "MAIL1 not split: $split"
+    grep -qxF "MAIL2	4	\\x00\\x00\\x00\\x00" <<< "$split" || fail "MAIL2 not split: $split"
+fi
 echo "PASS"

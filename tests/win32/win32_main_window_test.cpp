@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/build_constants.h"
+#include "app/message_texts.h"
 #include "platform/cp932.h"
+#include "platform/win32/wide_text.h"
 #include "app/win32/win32_main_form1.h"  // includes <windows.h> after the program's headers
 
 #include <commctrl.h>
@@ -41,6 +45,52 @@ constexpr Placed Layout[] = {
     {IdButton1, "Button1", 98, 172, 120, 25},
 };
 
+// Answers the program's message boxes as they open, noting their texts: a timer of the thread
+// runs in the box's own message loop.
+class DialogAnswerer {
+public:
+    DialogAnswerer() {
+        current_ = this;
+        timer_ = ::SetTimer(nullptr, 0, 20, Answer);
+    }
+    ~DialogAnswerer() {
+        ::KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+    std::vector<std::wstring> texts;
+
+private:
+    static void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), AnswerBox, 0);
+    }
+    static std::wstring ClassOf(HWND window) {
+        wchar_t name[16] = {};
+        ::GetClassNameW(window, name, 16);
+        return name;
+    }
+    static BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+        if (current_ == nullptr || ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+        std::wstring text;
+        ::EnumChildWindows(window, NoteText, reinterpret_cast<LPARAM>(&text));
+        current_->texts.push_back(text);
+        ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+        return FALSE;
+    }
+    // The box's text is its one static control with a text (the icon's has none).
+    static BOOL CALLBACK NoteText(HWND control, LPARAM text) {
+        wchar_t shown[512] = {};
+        if (_wcsicmp(ClassOf(control).c_str(), L"Static") == 0 && ::GetWindowTextW(control, shown, 512) > 0)
+            *reinterpret_cast<std::wstring*>(text) = shown;
+        return TRUE;
+    }
+
+    static inline DialogAnswerer* current_ = nullptr;
+    UINT_PTR timer_ = 0;
+};
+
 class Win32MainWindow : public ::testing::Test {
 protected:
     Win32MainWindow() : form_(app::DroppedFiles{}) {
@@ -71,6 +121,20 @@ protected:
         ::ShowWindow(form_.Handle(), SW_SHOW);
         ::SetForegroundWindow(form_.Handle());
         ::SetFocus(Control(id));
+        Pump();
+    }
+
+    // Enter as the program's message loop takes it, the dialog keys first.
+    void PressEnter(ControlId id) {
+        MSG message{Control(id), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+        if (!form_.TranslateDialogKey(message)) ::DispatchMessageW(&message);
+        Pump();
+    }
+
+    // A key pressed and let go in the window with the focus.
+    static void Type(WPARAM key) {
+        ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+        ::PostMessageW(::GetFocus(), WM_KEYUP, key, 0xC0000001);
         Pump();
     }
 
@@ -162,15 +226,74 @@ TEST_F(Win32MainWindow, TheAddressFieldHasNoJapaneseInput) {
     if (context != nullptr) ::ImmReleaseContext(Control(IdEdit2), context);
 }
 
-TEST_F(Win32MainWindow, TheListOffersOnlyTheCarrierDomainSelectedAndTakesNoTyping) {
+TEST_F(Win32MainWindow, TheListOffersTheCarriersTheFirstSelectedAndTakesNoTyping) {
     HWND list = Control(IdComboBox1);
+    const auto carriers = static_cast<int>(std::size(app::CarrierDomains));
     EXPECT_EQ(::GetWindowLongPtrW(list, GWL_STYLE) & 0x3, CBS_DROPDOWNLIST);
-    EXPECT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), carriers);
     EXPECT_EQ(form_.ComboBox1ItemIndex(), 0);
-    EXPECT_EQ(form_.ComboBox1Text(), app::CarrierDomain);
-    form_.SetComboBox1ItemIndex(1);
+    EXPECT_EQ(form_.ComboBox1Text(), app::CarrierDomains[0]);
+    form_.SetComboBox1ItemIndex(carriers - 1);
+    EXPECT_EQ(form_.ComboBox1Text(), app::CarrierDomains[carriers - 1]);
+    form_.SetComboBox1ItemIndex(carriers);
     EXPECT_EQ(form_.ComboBox1ItemIndex(), -1);
     EXPECT_EQ(form_.ComboBox1Text(), "");
+}
+
+TEST_F(Win32MainWindow, EnterInAFieldPressesTheSaveButtonOnlyWhileItIsEnabled) {
+    EXPECT_EQ(::GetWindowLongPtrW(Control(IdButton1), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    ShowAndFocus(IdEdit2);
+    DialogAnswerer answerer;
+    PressEnter(IdEdit2);  // both fields empty: nothing happens
+    EXPECT_TRUE(answerer.texts.empty());
+    EXPECT_TRUE(::IsWindowVisible(form_.Handle()));
+
+    form_.SetEdit1Text("Taro");
+    form_.SetEdit2Text("a@b@c");
+    PressEnter(IdEdit2);  // the save's check refuses it: its message, and the window stays
+    ASSERT_EQ(answerer.texts.size(), 1u);
+    EXPECT_EQ(platform::win32::Cp932FromWideReplacing(answerer.texts[0]), app::DestinationRefusedMessage());
+    EXPECT_TRUE(::IsWindowVisible(form_.Handle()));
+}
+
+TEST_F(Win32MainWindow, ALoadedFieldHasTheCaretAtTheEndOfItsText) {
+    form_.SetEdit1Text("Taro");
+    DWORD start = 0;
+    DWORD end = 0;
+    ::SendMessageW(Control(IdEdit1), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 4u);
+    EXPECT_EQ(end, 4u);
+}
+
+TEST_F(Win32MainWindow, TheSettingsHintGrowsTheWindowByItsLineAboveEverythingElse) {
+    const std::string text = app::SettingsFirstHint();
+    form_.ShowSettingsHint(text);
+    form_.ShowSettingsHint(text);  // a second time changes nothing more
+    HWND hint = Control(IdHint);
+    EXPECT_TRUE(::GetWindowLongPtrW(hint, GWL_STYLE) & WS_VISIBLE);
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(hint, shown, 64);
+    EXPECT_EQ(shown, platform::win32::WideFromCp932(text));
+    const RECT bounds = Bounds(IdHint);
+    EXPECT_EQ(bounds.left, Scaled(12));
+    EXPECT_EQ(bounds.top, Scaled(6));
+    EXPECT_EQ(bounds.right - bounds.left, Scaled(294));
+    // The whole text fits its line.
+    HDC dc = ::GetDC(hint);
+    auto* old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hint, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, shown, static_cast<int>(wcslen(shown)), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hint, dc);
+    EXPECT_LE(extent.cx, bounds.right - bounds.left);
+
+    RECT client;
+    ::GetClientRect(form_.Handle(), &client);
+    EXPECT_EQ(client.bottom, Scaled(306) + Scaled(24));
+    for (const Placed& control : Layout) {
+        EXPECT_EQ(Bounds(control.id).top, Scaled(control.top) + Scaled(24)) << control.name;
+        EXPECT_EQ(Bounds(control.id).left, Scaled(control.left)) << control.name;
+    }
 }
 
 TEST_F(Win32MainWindow, AFieldRefusesACharacterThatCp932CannotWriteAndKeepsItsText) {
@@ -230,6 +353,25 @@ TEST_F(Win32MainWindow, TheProgressWindowShowsTheSendInTheWindowsLookWithItsCont
 
     form_.HideProgress();
     EXPECT_FALSE(::IsWindowVisible(progress));
+}
+
+TEST_F(Win32MainWindow, InTheProgressWindowReturnAndSpaceDoNotCancelWhereverTheFocusIs) {
+    int cancels = 0;
+    Win32ProgressWindow progress(form_.Handle(), dpi_, [&cancels] { ++cancels; });
+    progress.Show({"photo.jpg", "", 0, ""});
+    Pump();
+    HWND button = ::GetDlgItem(progress.Handle(), IdCancelButton);
+    EXPECT_EQ(::GetFocus(), progress.Handle());
+    // As the program's message loop takes keys, to the window with the focus; then again after
+    // a press of the mouse on the button gave it the focus.
+    for (HWND focus : {progress.Handle(), button}) {
+        ::SetFocus(focus);
+        for (WPARAM key : {VK_RETURN, VK_SPACE}) Type(key);
+        EXPECT_EQ(cancels, 0) << (focus == button ? "button" : "window");
+        Type(VK_ESCAPE);
+        EXPECT_EQ(cancels, 1) << (focus == button ? "button" : "window");
+        cancels = 0;
+    }
 }
 
 }  // namespace
