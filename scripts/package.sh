@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the downloads into dist/ (MILTE_DIST_DIR):
-#   linux:   milte-post_<version>_<arch>.deb (the program, its icon and its desktop entry)
+#   linux:   milte-post_<version>_<arch>.deb (the program, its icons and its desktop entry)
 #   windows: milte-post-<version>-windows.zip (the one .exe and a read-me) and
 #            milte-post-<version>-setup.exe (the NSIS installer)
 # Usage: scripts/package.sh [linux|windows|all]   (default all)
@@ -26,6 +26,14 @@ package_linux() {
     trap 'rm -rf "$stage"' RETURN
     root=$stage/debian/milte-post
     DESTDIR="$root" cmake --install "$BUILD_DIR" --prefix /usr --strip --component Unspecified > /dev/null
+    # What every Debian package documents: its copyright, and a change log whose entry is this
+    # version, dated by the last commit.
+    local doc=$root/usr/share/doc/milte-post
+    mkdir -p "$doc"
+    cp packaging/debian/copyright "$doc/copyright"
+    printf 'milte-post (%s) stable; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' "$VERSION" "$VERSION" \
+        "$(sed -n 's/^Maintainer: //p' packaging/debian/control.in)" \
+        "$(date -R -u -d "@$(git log -1 --format=%ct 2> /dev/null || date +%s)")" | gzip -9n > "$doc/changelog.gz"
     arch=$(dpkg --print-architecture)
     # The libraries the binary links, as package dependencies; the platform plugins and the font
     # the window is measured in come on top.
