@@ -11,8 +11,11 @@ PACKAGES=(
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
-    # The downloads and their checks, keys for Wine (scripts/test-windows.sh installs MinGW-w64, Wine)
-    locales nsis zip unzip dpkg-dev binutils x11-xserver-utils
+    # The Windows builds (their tests build GoogleTest's source, from libgtest-dev, with these)
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    # The downloads (scripts/package.sh) and their checks; keys for Wine (scripts/test-windows.sh
+    # installs Wine itself)
+    nsis zip dpkg-dev binutils unzip file lintian desktop-file-utils locales x11-xserver-utils
     "$@"
 )
 
@@ -27,7 +30,16 @@ echo "install-deps: installing ${missing[*]}" >&2
 SUDO=()
 [[ $EUID -eq 0 ]] || SUDO=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${SUDO[@]}" apt-get update
+# A package named with an architecture (wine32:i386) needs that architecture enabled first.
+for package in "${missing[@]}"; do
+    architecture=${package#*:}
+    if [[ $architecture != "$package" ]] && ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+        "${SUDO[@]}" dpkg --add-architecture "$architecture"
+    fi
+done
+# A list that fails to download (a mirror in the middle of a sync) leaves the one from before:
+# the install below says whether what it needs is there.
+"${SUDO[@]}" apt-get update || echo "install-deps: apt-get update failed; installing from the package lists there are" >&2
 # Without recommends libasio-dev does not pull in Boost. Service starts are blocked (no
 # systemd, policy-rc.d); the test bed starts its servers itself.
 "${SUDO[@]}" apt-get install -y --no-install-recommends "${PACKAGES[@]}"

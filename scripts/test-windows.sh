@@ -1,21 +1,21 @@
 #!/usr/bin/env bash
-# Builds the Windows program's layers with MinGW-w64 and runs their tests under Wine against the
-# test bed: every test of platform/, net/socket, net/ftp and net/http. Also compiles the 32-bit
-# build, which needs a 32-bit Wine to run, and prints the CPU the idle benchmark's wait uses.
+# Builds the Windows program's layers with MinGW-w64, for 64- and 32-bit Windows, and runs the
+# tests of both builds under Wine against the test bed: every test of platform/, net/socket,
+# net/ftp and net/http; then prints the CPU the idle benchmark's wait uses.
 #   scripts/test-windows.sh [ctest arguments...]
 # scripts/test.sh runs it after the Linux tests, inside its test bed; run alone, it starts a bed
-# of its own. MILTE_WIN_BUILD_DIR picks the build directory (default: build-win64; the 32-bit
-# one is the same with -win32 in place of -win64).
+# of its own. MILTE_WIN_BUILD_DIR and MILTE_WIN32_BUILD_DIR pick the build directories (default:
+# build-win64, build-win32).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${MILTE_WIN_BUILD_DIR:-build-win64}
-BUILD_DIR_32=${BUILD_DIR/win64/win32}
-[[ "$BUILD_DIR_32" != "$BUILD_DIR" ]] || BUILD_DIR_32=$BUILD_DIR-win32
+BUILD_DIR_32=${MILTE_WIN32_BUILD_DIR:-build-win32}
 cd "$ROOT"
 
-# The cross compilers, Wine, and fonts for the window's Japanese text.
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 fonts-wine
+# Wine for both widths (the 32-bit one from the i386 architecture), and fonts for the window's
+# Japanese text. The cross compilers come with the project's packages.
+scripts/install-deps.sh wine wine64 wine32:i386 fonts-wine
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DMILTE_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build "$BUILD_DIR"
@@ -53,7 +53,7 @@ fi
 
 mkdir -p "$WINEPREFIX"  # the server starts in the prefix; Wine fills an empty one
 wineserver -p
-wine cmd /c exit  # makes the prefix before the tests list themselves through Wine
+wine cmd /c exit  # makes the prefix (for both widths) before the tests list themselves through Wine
 
 # Left out, for what Wine does differently from Windows:
 # - Wine reports a peer's close only once the data before it is read (Windows at once), so a Read
@@ -66,7 +66,10 @@ wine cmd /c exit  # makes the prefix before the tests list themselves through Wi
 WINE_DIFFERS='DataIo\.ReadOfMoreThanArrivesReturnsWhatCameBeforeTheClose|JapaneseNameIsStoredAsCp932'
 WINE_DIFFERS+='|Reset\.MidLineAndMidCaptureIsTheResetErrorEveryTime|ResetMidHeadOrMidBodyIsAFailureNeverASuccess'
 WINE_DIFFERS+='|AnUploadCutShortResetsTheDataConnection'
-ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 120 -E "$WINE_DIFFERS" "$@"
+for dir in "$BUILD_DIR" "$BUILD_DIR_32"; do
+    echo "test-windows: the tests of $dir under Wine"
+    ctest --test-dir "$dir" --output-on-failure --timeout 120 -E "$WINE_DIFFERS" "$@"
+done
 
 echo "test-windows: the idle benchmark under Wine"
-wine "$BUILD_DIR/bench/bench_socket.exe" idle
+scripts/wine-run.sh "$BUILD_DIR/bench/bench_socket.exe" idle

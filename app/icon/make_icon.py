@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
 """Draws the program icon, 32 x 32: a myrtle-green tile carrying a white letter with a leaf.
 
-Run from this folder to rebuild milte-post.png and the Windows icon milte-post.ico (standard
+Run from this folder to rebuild the Linux icons and the Windows icon milte-post.ico (standard
 library only):
     python3 make_icon.py
 
-The .ico holds the drawing at 32 x 32 in 256 colours (the size and depth the shell shows first),
-at 16 x 16 in 256 colours, and in true colour at 48 x 48 and 256 x 256 for large icon views.
+The Linux icons are PNGs laid out as the hicolor icon theme lays them out,
+hicolor/<size>x<size>/apps/milte-post.png, at the sizes desktops ask for (the 32-pixel one is
+also the window's icon). The .ico holds the drawing at 32 x 32 in 256 colours (the size and depth
+the shell shows first), at 16 x 16 in 256 colours, and in true colour at 48 x 48 and 256 x 256 for
+large icon views.
 """
+import os
 import math
 import struct
 import zlib
 
 SIZE = 32
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
 SAMPLES = 4  # per axis, for smooth edges
 
 GREEN = (46, 125, 79)
@@ -135,8 +140,12 @@ def ico(images):
 
 
 if __name__ == "__main__":
-    image = render(SIZE)
-    with open("milte-post.png", "wb") as out:
-        out.write(png(image))
+    images = {size: render(size) for size in THEME_SIZES}
+    for size, image in images.items():
+        folder = os.path.join("hicolor", f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "milte-post.png"), "wb") as out:
+            out.write(png(image))
     with open("milte-post.ico", "wb") as out:
-        out.write(ico([(32, bmp_256(image)), (16, bmp_256(render(16))), (48, png(render(48))), (256, png(render(256)))]))
+        out.write(ico([(32, bmp_256(images[32])), (16, bmp_256(images[16])), (48, png(images[48])),
+                       (256, png(images[256]))]))

@@ -40,7 +40,7 @@ windows=
 run=("$program")
 if [[ $program == *.exe ]]; then
     windows=1
-    run=(wine "$program")
+    run=("$(dirname "$0")/../../scripts/wine-run.sh" "$program")
     wine reg delete "$windows_key" /f > /dev/null 2>&1 || true
 fi
 

@@ -181,7 +181,8 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
     std::vector<std::string> command = {MILTE_POST_PROGRAM};
-    if (const char* windowsProgram = WindowsProgram()) command = {"wine", windowsProgram};
+    // Under Wine through the loader of the program's width, so the process started is the program.
+    if (const char* windowsProgram = WindowsProgram()) command = {MILTE_WINE_RUN, windowsProgram};
     for (const std::filesystem::path& file : files) command.push_back(WindowsProgram() ? WinePath(file) : file.string());
     std::vector<char*> argv;
     for (std::string& argument : command) argv.push_back(argument.data());

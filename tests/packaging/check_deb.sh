@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The .deb as a Debian 12 user installs it: apt-get installs it with what it depends on, its
-# program starts in settings mode on the display (DISPLAY), its desktop entry takes a dropped
-# file, and apt-get removes it again. Needs root.
+# The .deb as a Debian 12 user installs it: lintian finds no error in it, apt-get installs it with
+# what it depends on, its icons come in every size the theme asks for, its desktop entry is valid
+# and opens the accepted file types, a list of them at once, its program starts in settings mode
+# on the display (DISPLAY), and apt-get removes it again. Needs root.
 # Usage: check_deb.sh PACKAGE.deb
 set -euo pipefail
 
@@ -16,12 +17,20 @@ trap cleanup EXIT
 fail() { echo "check_deb: FAIL: $*" >&2; exit 1; }
 
 [[ "$(dpkg-deb -f "$deb" Package)" == milte-post ]] || fail "not the milte-post package"
+# Errors fail; warnings are shown.
+lintian --fail-on error "$deb" 2> /dev/null || fail "lintian finds errors in the package"
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 install -y -qq "$deb" > /dev/null
 [[ -x /usr/bin/milte-post ]] || fail "no /usr/bin/milte-post"
-[[ -f /usr/share/icons/hicolor/32x32/apps/milte-post.png ]] || fail "no icon"
+for size in 16 32 48 64 128 256; do
+    icon=/usr/share/icons/hicolor/${size}x${size}/apps/milte-post.png
+    file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "no $size-pixel icon"
+done
 desktop=/usr/share/applications/milte-post.desktop
-grep -qx 'Exec=milte-post %f' "$desktop" || fail "the desktop entry takes no file"
-if command -v desktop-file-validate > /dev/null; then desktop-file-validate "$desktop" || fail "invalid desktop entry"; fi
+desktop-file-validate "$desktop" || fail "invalid desktop entry"
+grep -qx 'Exec=milte-post %F' "$desktop" || fail "the desktop entry takes no list of files"
+for type in image/jpeg image/png application/pdf; do
+    grep -q "^MimeType=.*$type;" "$desktop" || fail "the desktop entry does not open $type"
+done
 
 # Settings mode: the window appears and stays.
 config=$(mktemp -d)
