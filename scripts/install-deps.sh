@@ -42,4 +42,28 @@ done
 "${SUDO[@]}" apt-get update || echo "install-deps: apt-get update failed; installing from the package lists there are" >&2
 # Without recommends libasio-dev does not pull in Boost. Service starts are blocked (no
 # systemd, policy-rc.d); the test bed starts its servers itself.
-"${SUDO[@]}" apt-get install -y --no-install-recommends "${PACKAGES[@]}"
+if "${SUDO[@]}" apt-get install -y --no-install-recommends "${PACKAGES[@]}"; then exit 0; fi
+
+# A library installed for two architectures must have the same version in both. When the lists
+# of a foreign architecture lag behind (a security list that failed to download), the newer
+# version of such a library installed for amd64 has no twin: the amd64 one goes back to the
+# version both architectures have, for the libraries the foreign packages need, and the install
+# is tried once more.
+foreign=()
+for package in "${missing[@]}"; do [[ $package == *:* ]] && foreign+=("$package"); done
+[[ ${#foreign[@]} -gt 0 ]] || exit 1
+needed=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \
+    --no-enhances "${foreign[@]}" 2> /dev/null | sed -n 's/^\([a-z0-9][^ <>]*\):\(i386\|armhf\|arm64\)$/\1 \2/p' | sort -u)
+pins=()
+while read -r name architecture; do
+    installed=$(dpkg-query -W -f='${db:Status-Status} ${Version} ${Multi-Arch}' "$name:amd64" 2> /dev/null || true)
+    read -r status version multiarch <<< "$installed"
+    [[ $status == installed && $multiarch == same ]] || continue
+    twin=$(apt-cache madison "$name:$architecture" | awk -F'|' '{gsub(/ /, "", $2); print $2; exit}')
+    if [[ -n $twin ]] && dpkg --compare-versions "$version" gt "$twin"; then
+        pins+=("$name:amd64=$twin" "$name:$architecture=$twin")
+    fi
+done <<< "$needed"
+[[ ${#pins[@]} -gt 0 ]] || exit 1
+echo "install-deps: installing with the versions both architectures have: ${pins[*]}" >&2
+"${SUDO[@]}" apt-get install -y --no-install-recommends --allow-downgrades "${PACKAGES[@]}" "${pins[@]}"
