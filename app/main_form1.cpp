@@ -108,13 +108,23 @@ void TMainForm1::LogDialogue() {
 void TMainForm1::FormShow() {
     LoadSettings();
     if (files_.empty()) return;  // settings mode: the window stays
+    if (view_.Edit2Text().empty()) {
+        // Nowhere to send to yet: the settings come first, and the files go once they are saved.
+        view_.ShowSettingsHint(SettingsFirstHint());
+        sendOnSave_ = true;
+        return;
+    }
+    SendWhatWasDropped();
+    view_.Close();
+}
+
+void TMainForm1::SendWhatWasDropped() {
     if (files_.size() > 1) {
         SendDroppedFiles();
     } else {
         auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
         if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
     }
-    view_.Close();
 }
 
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
@@ -125,6 +135,11 @@ void TMainForm1::Button1Click() {
     BeepAndShowMessage(platform::Cp932(
         "設定を記憶しました。\n\n次回からアイコン(EXE)にファイルをドラッグ＆ドロップするだけで携帯電話に自動送信されます。\n"
         "設定をやり直す場合はファイルをドラッグ＆ドロップせずに アイコン(EXE)を単体で起動させてください。"));
+    if (sendOnSave_) {
+        sendOnSave_ = false;
+        view_.Hide();  // the send goes on as if the files were dropped now
+        SendWhatWasDropped();
+    }
     view_.Close();
 }
 
@@ -209,7 +224,6 @@ void TMainForm1::UploadAndNotify() {
 // Every file is checked first; the refusals are told in the message at the end, with what
 // became of the files that were sent.
 void TMainForm1::SendDroppedFiles() {
-    if (view_.Edit2Text().empty()) return;  // no destination: nothing is sent, as for one file
     BatchReport report;
     std::vector<const DroppedFile*> accepted;
     for (const DroppedFile& file : files_) {

@@ -67,6 +67,7 @@ private:
     bool TakeDestination();  // false: refused, with a message
     void WatchForProgress();
     void LogDialogue();
+    void SendWhatWasDropped();
     void UploadAndNotify();
     void SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
     void OpenSession(const SendServer& server);
@@ -89,6 +90,7 @@ private:
     std::string stageServer_;  // "host:port" of the step under way
     bool storeSent_ = false;   // the upload under way has sent its STOR
     bool severalFiles_ = false;  // no message of its own for each file
+    bool sendOnSave_ = false;    // files came before a destination was saved
     bool cancelled_ = false;   // by the user: the send ends without a word
 };
 

@@ -50,6 +50,9 @@ public:
 
     // Asks the window to close, which ends the program.
     virtual void Close() = 0;
+    // Takes the window off the screen; the program goes on (a send of what was dropped before
+    // the settings were saved).
+    virtual void Hide() = 0;
 
     // The full path of the running program's file.
     virtual std::string ExecutablePath() const = 0;

@@ -8,7 +8,7 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ qt6-base-dev libasio-dev libgtest-dev libgmock-dev
     clang-16 libclang-rt-16-dev llvm-16
-    fonts-ipafont-gothic xvfb xauth xdotool imagemagick
+    fonts-ipafont-gothic xvfb xauth xdotool imagemagick libx11-dev
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
     # The Windows builds (their tests build GoogleTest's source, from libgtest-dev, with these)

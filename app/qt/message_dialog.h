@@ -34,7 +34,8 @@ void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent);
 
 // One line on the standard error stream for every window a send shows, "<kind>: <caption>:
 // <text>" with line feeds as "\n" (kind "dialog" for the dialogs, "progress" for the progress
-// window), so a send, which has no window of its own, leaves a trace of what the user was shown.
+// window, "hint" for the settings window's hint line), so a send, which has no window of its
+// own, leaves a trace of what the user was shown.
 void LogShownWindow(const QString& kind, const QString& caption, const QString& text);
 
 }  // namespace app::qt

@@ -139,6 +139,7 @@ void QtMainForm1::SetButton1Enabled(bool enabled) { Button1->setEnabled(enabled)
 
 void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
     Hint->setText(ToQString(cp932Text));
+    LogShownWindow(QStringLiteral("hint"), windowTitle(), Hint->text());
     if (!Hint->isHidden()) return;  // shown already, maybe before the window
     setFixedSize(width(), height() + HintHeight);
     for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -153,6 +154,8 @@ void QtMainForm1::Close() {
     closeRequested_ = true;
     close();
 }
+
+void QtMainForm1::Hide() { hide(); }
 
 std::string QtMainForm1::ExecutablePath() const { return ToCp932(QCoreApplication::applicationFilePath()); }
 

@@ -41,6 +41,7 @@ public:
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;
+    void Hide() override;
     std::string ExecutablePath() const override;
 
     // The first show runs FormShow before the window reaches the screen; a close requested

@@ -16,8 +16,8 @@ void ShowFailureDisplay(const std::string& cp932Message, HWND owner);
 
 // One line on the standard error handle for every window a send shows, "<kind>: <caption>:
 // <text>" in UTF-8 with line feeds as "\n" (kind "dialog" for the boxes, "progress" for the
-// progress window), so a send, which has no window of its own, leaves a trace of what the user
-// was shown.
+// progress window, "hint" for the settings window's hint line), so a send, which has no window
+// of its own, leaves a trace of what the user was shown.
 void LogShownWindow(const char* kind, const std::wstring& caption, const std::wstring& text);
 
 }  // namespace app::win32

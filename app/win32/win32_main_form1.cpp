@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/build_constants.h"
+#include "app/dialog_texts.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
@@ -308,6 +309,7 @@ void Win32MainForm1::SetButton1Enabled(bool enabled) { ::EnableWindow(Control(Id
 void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
     HWND hint = Control(IdHint);
     ::SetWindowTextW(hint, WideFromCp932(cp932Text).c_str());
+    LogShownWindow("hint", WideFromCp932(ApplicationTitle()), WideFromCp932(cp932Text));
     if (::GetWindowLongPtrW(hint, GWL_STYLE) & WS_VISIBLE) return;  // shown already, maybe before the window
     RECT frame;
     ::GetWindowRect(window_, &frame);
@@ -332,6 +334,8 @@ void Win32MainForm1::Close() {
     closeRequested_ = true;
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
+
+void Win32MainForm1::Hide() { ::ShowWindow(window_, SW_HIDE); }
 
 std::string Win32MainForm1::ExecutablePath() const { return platform::Cp932(platform::ExecutablePath()); }
 

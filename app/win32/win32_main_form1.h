@@ -62,6 +62,7 @@ public:
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;
+    void Hide() override;
     std::string ExecutablePath() const override;
 
 private:

@@ -388,10 +388,14 @@ TEST_F(SendModeWindow, ARefusedFileShowsItsMessageAndTheWindowNeverAppears) {
     EXPECT_TRUE(HasClosed(*window));
 }
 
-TEST_F(SendModeWindow, WithoutADestinationTheProgramClosesSilently) {
+TEST_F(SendModeWindow, WithoutADestinationTheSettingsComeFirstAndClosingSendsNothing) {
     auto window = Open({MakeFile("photo.jpg")});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(Find<QLabel>(window.get(), "Hint")->isHidden());
+    EXPECT_EQ(closed_->count(), 0);
+    window->close();  // the close box
     EXPECT_TRUE(log_.empty());
-    EXPECT_TRUE(HasClosed(*window));
+    EXPECT_EQ(closed_->count(), 1);
 }
 
 }  // namespace

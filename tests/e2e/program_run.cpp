@@ -26,6 +26,9 @@
 #include "platform/registry.h"
 #include "tests/support/testbed.h"
 
+// Last: Xlib defines macros (None, Status, Bool) that other headers use as names.
+#include <X11/Xlib.h>
+
 extern char** environ;
 
 namespace e2e {
@@ -67,6 +70,10 @@ bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path&
 // failure says what reg said.
 void SaveWineSettings(const Settings& settings, const std::filesystem::path& errorOutput) {
     const std::string key = "HKCU\\Software\\Varrowen\\iZDQ";
+    if (!settings.stored) {
+        RunQuietly({"wine", "reg", "delete", key, "/f"}, errorOutput);  // fails when there is none
+        return;
+    }
     const auto add = [&](const char* name, const char* type, const std::string& data) {
         for (int attempt = 0; attempt < 3; ++attempt)
             if (RunQuietly({"wine", "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}, errorOutput)) return;
@@ -162,7 +169,7 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     ::chmod(runtime.c_str(), 0700);
     errorLog_ = home_.path() / "stderr.log";
     if (WindowsProgram() != nullptr) SaveWineSettings(settings, errorLog_);
-    else SaveSettings(config, settings);
+    else if (settings.stored) SaveSettings(config, settings);
 
     std::map<std::string, std::string> variables = {
         {"XDG_CONFIG_HOME", config.string()},
@@ -277,6 +284,27 @@ std::string ProgramRun::WaitForWindow(std::chrono::seconds limit) {
 void ProgramRun::PressKey(const std::string& window, const std::string& key) {
     std::lock_guard<std::mutex> lock(KeyboardMutex());
     (void)!std::system(("xdotool windowfocus --sync " + window + " key " + key + " 2>/dev/null").c_str());
+}
+
+void ProgramRun::Type(const std::string& window, const std::string& text) {
+    std::lock_guard<std::mutex> lock(KeyboardMutex());
+    (void)!std::system(("xdotool windowfocus --sync " + window + " type --delay 30 '" + text + "' 2>/dev/null").c_str());
+}
+
+// The close box sends the window manager's request to close; with none on the display, the test
+// sends it itself.
+void ProgramRun::CloseWindow(const std::string& window) {
+    Display* display = ::XOpenDisplay(nullptr);
+    if (display == nullptr) throw std::runtime_error("no X display");
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = std::stoul(window);
+    request.xclient.message_type = ::XInternAtom(display, "WM_PROTOCOLS", False);
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = static_cast<long>(::XInternAtom(display, "WM_DELETE_WINDOW", False));
+    request.xclient.data.l[1] = CurrentTime;
+    ::XSendEvent(display, request.xclient.window, False, NoEventMask, &request);
+    ::XCloseDisplay(display);
 }
 
 // Return in the dialog's window, as a person would press it; again if the press was lost.

@@ -29,6 +29,7 @@ struct Settings {
     std::string name;
     std::string mailLocalPart;
     int carrierIndex = 0;  // MAIL2: 0 = the carrier domain, -1 = none
+    bool stored = true;    // false: the store holds nothing, as before the first save
 };
 
 // Where the send goes (MILTE_UPLOAD_HOST, MILTE_FTP_PORT, MILTE_HTTP_PORT).
@@ -76,6 +77,10 @@ public:
     std::string WaitForWindow(std::chrono::seconds limit);
     // Presses a key (an xdotool key name) in the window, as a person would.
     static void PressKey(const std::string& window, const std::string& key);
+    // Types ASCII text into the window's focused control.
+    static void Type(const std::string& window, const std::string& text);
+    // Asks the window to close, as its close box does.
+    static void CloseWindow(const std::string& window);
 
     // The program's log of its sends, as UTF-8 text. The Windows program's runs share their
     // prefix's log.

@@ -1,5 +1,5 @@
-// Sends by the real program that depend on what the settings window offers: a carrier other than
-// the first, and a file of a format the list of formats names.
+// Sends by the real program that depend on the settings window: a carrier other than the first, a
+// file of a format the list of formats names, and a file dropped before any settings were saved.
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
@@ -61,6 +61,48 @@ TEST_F(SettingsSend, AnEpsFileIsSent) {
     ASSERT_TRUE(result.ended) << result.errorOutput;
     EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + e2e::CarrierDomain, name)));
     EXPECT_EQ(requestLine, "POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + e2e::CarrierDomain + " HTTP/1.0\n");
+}
+
+// Before the first save there is nowhere to send to: the settings window comes up with its hint;
+// the settings typed and saved, the file goes out; the window closed instead, nothing does.
+TEST_F(SettingsSend, AFileDroppedBeforeTheSettingsGoesOutOnceTheyAreSaved) {
+    const std::string name = testsupport::UniqueName("first", ".jpg");
+    const auto file = folder_.Write(name, "file " + name);
+    const e2e::Servers servers{bed().vsftpd.port, bed().nginx.port};
+    const e2e::Settings nothingSaved{"", "", 0, false};
+    const std::string hint = "hint: ミルテ・ポスト: 送信先が未設定です。保存するとファイルを送信します。\n";
+    testsupport::LogTail ftpLog(bed().vsftpd.log);
+    testsupport::LogTail requests(bed().nginx.requestLineLog);
+
+    ProgramRun closed(nothingSaved, servers, file);
+    const std::string unsaved = closed.WaitForWindow(std::chrono::seconds{30});
+    ASSERT_FALSE(unsaved.empty()) << "no settings window";
+    ProgramRun::CloseWindow(unsaved);
+    const RunResult closing = closed.Finish({}, std::chrono::seconds{30});
+    ASSERT_TRUE(closing.ended) << closing.errorOutput;
+    EXPECT_THAT(closing.dialogs, testing::IsEmpty());
+    EXPECT_THAT(closing.errorOutput, testing::HasSubstr(hint));
+    EXPECT_EQ(ftpLog.text(), "");  // not even a connection
+
+    ProgramRun run(nothingSaved, servers, file);
+    const std::string window = run.WaitForWindow(std::chrono::seconds{30});
+    ASSERT_FALSE(window.empty()) << "no settings window";
+    ProgramRun::Type(window, "Taro");
+    ProgramRun::PressKey(window, "Tab");
+    ProgramRun::Type(window, "hanako");
+    ProgramRun::PressKey(window, "Return");  // the save button is the default
+    const RunResult result = run.Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(result.errorOutput, testing::HasSubstr(hint));
+    ASSERT_EQ(result.dialogs.size(), 2u) << result.errorOutput;
+    EXPECT_EQ(e2e::FirstLine(result.dialogs[0].text), "設定を記憶しました。");
+    EXPECT_EQ(result.dialogs[1].text, e2e::SuccessText("hanako@" + e2e::CarrierDomain, name));
+    EXPECT_THAT(testsupport::FtpCommands(testsupport::FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "PASV", "STOR " + name));
+    EXPECT_EQ(testsupport::ReadFileBytes(bed().vsftpd.root / name), "file " + name);
+    ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
+    EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + name + "&name=Taro&mail=hanako@" + e2e::CarrierDomain + " HTTP/1.0\n");
 }
 
 }  // namespace
