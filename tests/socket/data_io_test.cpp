@@ -305,10 +305,12 @@ TEST_F(DataIo, ALeftOverCancelStopsEachOperationWithItsMessage) {
 
 TEST_F(DataIo, ClearInputDiscardsWhatIsWaiting) {
     ScriptServer server;
-    server.Accept().Send("junk").Stall(50ms).SendLine("220 real").WaitForPeerClose();
+    // The real line follows only once the client has cleared, however slowly it gets there.
+    server.Accept().Send("junk").ExpectLine("cleared").SendLine("220 real").WaitForPeerClose();
     ConnectTo(server);
     platform::PumpUntil([&] { return sock.DataAvailable(); });
     sock.ClearInput();
+    sock.Writeln("cleared");
     EXPECT_EQ(sock.ReadLn(), "220 real\r\n");
     sock.Disconnect();
     EXPECT_TRUE(server.Finish().empty());
