@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "net/http/nmextstr.h"
 #include "platform/cp932.h"
 
 namespace app {
@@ -39,12 +40,6 @@ bool IsLocalPartCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-/=?^_`{|}~.").find(c) != std::string_view::npos;
 }
 
-bool SameDomain(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 }  // namespace
 
 bool IsMailLocalPart(std::string_view text) { return !text.empty() && std::ranges::all_of(text, IsLocalPartCharacter); }
@@ -56,7 +51,7 @@ std::optional<Destination> CheckDestination(std::string_view cp932Text, std::spa
     const std::size_t at = destination.localPart.rfind('@');
     if (at != std::string::npos) {
         const std::string_view domain = std::string_view(destination.localPart).substr(at + 1);
-        const auto listed = std::ranges::find_if(carrierDomains, [domain](const char* carrier) { return SameDomain(domain, carrier); });
+        const auto listed = std::ranges::find_if(carrierDomains, [domain](const char* carrier) { return nmextstr::SameTextCp932(std::string(domain), carrier); });
         if (listed == carrierDomains.end()) return std::nullopt;
         destination.carrierIndex = static_cast<int>(listed - carrierDomains.begin());
         destination.localPart.resize(at);

@@ -198,27 +198,20 @@ void TMainForm1::SendDroppedFile() {
     }
     progress_.Hide();
     StopWatching();
-    if (failure) log_.Add("send", "failed: " + SendFailureLine(*failure));
-    const bool logged = log_.Write();
-    if (!failure) return;
-    const std::string logPath = logged ? log_.File().Cp932ForMessage() : "";
-    BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(file.cp932Path), logPath));
+    if (failure) LogFailure(*failure);
+    const std::string logPath = WriteLog();
+    if (failure) BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(file.cp932Path), logPath));
 }
 
 // Log-in, upload, success message, notification. The FTP session is not ended by a command:
 // the control connection stays open until the program ends.
 void TMainForm1::UploadAndNotify() {
     const DroppedFile& file = files_[0];
-    stage_ = SendStage::Preparing;
-    const SendServer server = SendServerFromEnvironment();
-    const std::string fileName = ExtractFileName(file.cp932Path);
     const std::int64_t size = FileSize(file.path).value_or(0);
     progress_.Begin(1, size);
-    progress_.StartFile(0, fileName, size);
-    watchdog_.Start();
-    OpenSession(server);
+    const SendServer server = OpenSession(file, size);
     Upload(file);  // NMFTP1Success shows the success message in here
-    Notify(server, fileName);
+    Notify(server, ExtractFileName(file.cp932Path));
 }
 
 // Every file is checked first; the refusals are told in the message at the end, with what
@@ -243,10 +236,10 @@ void TMainForm1::SendDroppedFiles() {
     severalFiles_ = false;
     progress_.Hide();
     StopWatching();
-    const bool logged = log_.Write();
+    const std::string logPath = WriteLog();
     if (cancelled_) return;
     const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
-    BeepAndShowMessage(BatchSummaryMessage(address, report, logged ? log_.File().Cp932ForMessage() : ""));
+    BeepAndShowMessage(BatchSummaryMessage(address, report, logPath));
 }
 
 // One session for all the files: each is uploaded and then announced. A file the server refuses,
@@ -260,11 +253,7 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
     std::size_t next = 0;
     std::optional<SendFailure> sessionEnd;
     try {
-        stage_ = SendStage::Preparing;
-        const SendServer server = SendServerFromEnvironment();
-        progress_.StartFile(0, ExtractFileName(accepted[0]->cp932Path), sizes[0]);
-        watchdog_.Start();
-        OpenSession(server);
+        const SendServer server = OpenSession(*accepted[0], sizes[0]);
         for (; next < accepted.size(); ++next) {
             const std::string name = ExtractFileName(accepted[next]->cp932Path);
             progress_.StartFile(static_cast<int>(next), name, sizes[next]);
@@ -281,7 +270,7 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
                 if (cancelled_) throw;
                 const SendFailure failure = FailureOf(std::current_exception());
                 report.failed.push_back({name, SendFailureLine(failure)});
-                log_.Add("send", "failed: " + SendFailureLine(failure));
+                LogFailure(failure);
                 if (!SessionGoesOn(failure)) {
                     sessionEnd = failure;
                     ++next;
@@ -296,14 +285,19 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
             return;
         }
         sessionEnd = FailureOf(std::current_exception());  // the session never opened
-        log_.Add("send", "failed: " + SendFailureLine(*sessionEnd));
+        LogFailure(*sessionEnd);
     }
     for (; next < accepted.size(); ++next)
         report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), SendFailureLine(*sessionEnd)});
 }
 
-// Log-in, then the transfer type and the folder, for every upload that follows.
-void TMainForm1::OpenSession(const SendServer& server) {
+// Where the send goes, then the log-in, the transfer type and the folder, for every upload that
+// follows; the progress window counts from here, at the first file.
+SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t firstSize) {
+    stage_ = SendStage::Preparing;
+    const SendServer server = SendServerFromEnvironment();
+    progress_.StartFile(0, ExtractFileName(firstFile.cp932Path), firstSize);
+    watchdog_.Start();
     stage_ = SendStage::LoggingIn;
     stageServer_ = server.host + ":" + std::to_string(server.ftpPort);
     log_.Add("send", "FTP " + stageServer_);
@@ -318,6 +312,7 @@ void TMainForm1::OpenSession(const SendServer& server) {
     ThrowIfStalled();
     NMFTP1->ChangeDir("./");
     ThrowIfStalled();
+    return server;
 }
 
 // In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
@@ -366,7 +361,6 @@ void TMainForm1::Notify(const SendServer& server, const std::string& fileName) {
         throw platform::Exception(statusLine.empty() ? "no status line" : statusLine);
 }
 
-// What the failure of the send means for the user. A cancelled wait is the send's own bound.
 // A file of several may fail on its own, and the session goes on with the next: the server
 // refused this one file, or it could no longer be read, or its notification failed.
 bool TMainForm1::SessionGoesOn(const SendFailure& failure) const {
@@ -376,6 +370,7 @@ bool TMainForm1::SessionGoesOn(const SendFailure& failure) const {
     return thisFileAlone && NMFTP1->Connected;
 }
 
+// What the failure of the send means for the user. A cancelled wait is the send's own bound.
 SendFailure TMainForm1::FailureOf(const std::exception_ptr& error) const {
     if (stage_ == SendStage::Notifying && notifyDeadline_.Expired())
         return {SendFailureKind::NoAnswer, "notification not over within " +
@@ -385,6 +380,12 @@ SendFailure TMainForm1::FailureOf(const std::exception_ptr& error) const {
                 stageServer_ + ": no progress for " + std::to_string(SendStallLimit.count() / 1000) + " s"};
     return ClassifySendFailure(stage_, error, stageServer_);
 }
+
+void TMainForm1::LogFailure(const SendFailure& failure) { log_.Add("send", "failed: " + SendFailureLine(failure)); }
+
+// Appends the send's entry to the log; returns the log's path for a message, "" when it could not
+// be written.
+std::string TMainForm1::WriteLog() { return log_.Write() ? log_.File().Cp932ForMessage() : ""; }
 
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
     if (Trans_Type != nmftp::cmdUpload || cancelled_ || severalFiles_) return;

@@ -70,11 +70,13 @@ private:
     void SendWhatWasDropped();
     void UploadAndNotify();
     void SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
-    void OpenSession(const SendServer& server);
+    SendServer OpenSession(const DroppedFile& firstFile, std::int64_t firstSize);
     void Upload(const DroppedFile& file);
     void Notify(const SendServer& server, const std::string& fileName);
     SendFailure FailureOf(const std::exception_ptr& error) const;
     bool SessionGoesOn(const SendFailure& failure) const;
+    void LogFailure(const SendFailure& failure);
+    std::string WriteLog();
     void StopWorkingComponents();
     void StopWatching();
     void ThrowIfStalled() const;
