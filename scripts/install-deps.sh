@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the test bed need (Debian 12, as root), clang-16 with the
 # sanitizer and libFuzzer runtimes and the symbolizer included. Does nothing when all of it is
-# present already, so it is cheap to run before every test run.
+# present already, so it is cheap to run before every test run. It never removes or downgrades a
+# package the machine has: an install that would do either fails instead.
 #   scripts/install-deps.sh [more packages...]
 set -euo pipefail
 
@@ -41,29 +42,7 @@ done
 # the install below says whether what it needs is there.
 "${SUDO[@]}" apt-get update || echo "install-deps: apt-get update failed; installing from the package lists there are" >&2
 # Without recommends libasio-dev does not pull in Boost. Service starts are blocked (no
-# systemd, policy-rc.d); the test bed starts its servers itself.
-if "${SUDO[@]}" apt-get install -y --no-install-recommends "${PACKAGES[@]}"; then exit 0; fi
-
-# A library installed for two architectures must have the same version in both. When the lists
-# of a foreign architecture lag behind (a security list that failed to download), the newer
-# version of such a library installed for amd64 has no twin: the amd64 one goes back to the
-# version both architectures have, for the libraries the foreign packages need, and the install
-# is tried once more.
-foreign=()
-for package in "${missing[@]}"; do [[ $package == *:* ]] && foreign+=("$package"); done
-[[ ${#foreign[@]} -gt 0 ]] || exit 1
-needed=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks --no-replaces \
-    --no-enhances "${foreign[@]}" 2> /dev/null | sed -n 's/^\([a-z0-9][^ <>]*\):\(i386\|armhf\|arm64\)$/\1 \2/p' | sort -u)
-pins=()
-while read -r name architecture; do
-    installed=$(dpkg-query -W -f='${db:Status-Status} ${Version} ${Multi-Arch}' "$name:amd64" 2> /dev/null || true)
-    read -r status version multiarch <<< "$installed"
-    [[ $status == installed && $multiarch == same ]] || continue
-    twin=$(apt-cache madison "$name:$architecture" | awk -F'|' '{gsub(/ /, "", $2); print $2; exit}')
-    if [[ -n $twin ]] && dpkg --compare-versions "$version" gt "$twin"; then
-        pins+=("$name:amd64=$twin" "$name:$architecture=$twin")
-    fi
-done <<< "$needed"
-[[ ${#pins[@]} -gt 0 ]] || exit 1
-echo "install-deps: installing with the versions both architectures have: ${pins[*]}" >&2
-"${SUDO[@]}" apt-get install -y --no-install-recommends --allow-downgrades "${PACKAGES[@]}" "${pins[@]}"
+# systemd, policy-rc.d); the test bed starts its servers itself. The machine's packages stay as
+# they are: an install that would remove one fails (--no-remove), and so does one that would
+# downgrade one (apt refuses a downgrade under -y unless told otherwise).
+"${SUDO[@]}" apt-get install -y --no-install-recommends --no-remove "${PACKAGES[@]}"
