@@ -45,4 +45,4 @@ done
 # systemd, policy-rc.d); the test bed starts its servers itself. The machine's packages stay as
 # they are: an install that would remove one fails (--no-remove), and so does one that would
 # downgrade one (apt refuses a downgrade under -y unless told otherwise).
-"${SUDO[@]}" apt-get install -y --no-install-recommends --no-remove "${PACKAGES[@]}"
+"${SUDO[@]}" apt-get install -y -o DPkg::Lock::Timeout=600 --no-install-recommends --no-remove "${PACKAGES[@]}"

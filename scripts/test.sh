@@ -3,7 +3,9 @@
 # servers:
 #   suite   the whole suite (gcc)
 #   windows the Windows builds (64- and 32-bit), their tests under Wine, the Windows program's
-#           end-to-end runs and the downloads of both systems (scripts/test-windows*.sh)
+#           end-to-end runs and the downloads of both systems (scripts/test-windows*.sh); the
+#           32-bit runs where the machine can run the 32-bit Wine (scripts/wine32.sh), else named
+#           as skipped, with the reason, in the stage's timing line
 #   asan    the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer (clang)
 #   tsan    the platform and socket tests under ThreadSanitizer (clang)
 #   fuzz    every fuzz target on its seed corpus and a few seconds beyond (clang, libFuzzer)
@@ -137,8 +139,16 @@ stage_fuzz() {
 }
 
 # The Windows build's tests under Wine against the same bed; with no ctest arguments, the
-# Windows program under Wine and the downloads of both systems as well.
+# Windows program under Wine and the downloads of both systems as well. Where the 32-bit Wine
+# cannot run here, the 32-bit build is built but not run, and the stage's line says why.
 stage_windows() {
+    scripts/install-deps.sh wine wine64 fonts-wine
+    MILTE_WIN32_SKIP=$(scripts/wine32.sh)
+    export MILTE_WIN32_SKIP
+    if [[ -n $MILTE_WIN32_SKIP ]]; then
+        echo "test.sh: 32-bit runs skipped: $MILTE_WIN32_SKIP" >&2
+        STAGE_NOTE="32-bit runs skipped: $MILTE_WIN32_SKIP"
+    fi
     scripts/test-windows.sh "${CTEST_ARGS[@]}"
     if [[ ${#CTEST_ARGS[@]} -eq 0 ]]; then scripts/test-windows-app.sh; fi
 }
@@ -146,12 +156,14 @@ stage_windows() {
 # ---- The run -----------------------------------------------------------------------------------
 
 TIMINGS=()
-# run_stage NAME: runs stage_NAME and notes how long it took.
+# run_stage NAME: runs stage_NAME and notes how long it took, with what the stage left in
+# STAGE_NOTE (what it skipped, and why).
 run_stage() {
     local started=$SECONDS
+    STAGE_NOTE=
     echo "==== $1" >&2
     "stage_$1"
-    TIMINGS+=("$(printf '%-6s %4ds' "$1" $((SECONDS - started)))")
+    TIMINGS+=("$(printf '%-7s %4d s%s' "$1" $((SECONDS - started)) "${STAGE_NOTE:+   ($STAGE_NOTE)}")")
 }
 
 report_timings() {

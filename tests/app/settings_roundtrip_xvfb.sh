@@ -38,10 +38,11 @@ windows_key='HKCU\Software\Varrowen\iZDQ'
 
 windows=
 run=("$program")
+wine_run=$(dirname "$0")/../../scripts/wine-run.sh
 if [[ $program == *.exe ]]; then
     windows=1
-    run=("$(dirname "$0")/../../scripts/wine-run.sh" "$program")
-    wine reg delete "$windows_key" /f > /dev/null 2>&1 || true
+    run=("$wine_run" "$program")
+    "$wine_run" reg delete "$windows_key" /f > /dev/null 2>&1 || true
 fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -93,14 +94,14 @@ save_and_confirm() {
 # (reg prints in the console's code page, CP932 here).
 stored_values() {
     if [ -n "$windows" ]; then
-        wine reg query "$windows_key" | iconv -f CP932 -t UTF-8 | tr -d '\r' | grep -E '^ +(NAME|MAIL1|MAIL2) ' | sort
+        "$wine_run" reg query "$windows_key" | iconv -f CP932 -t UTF-8 | tr -d '\r' | grep -E '^ +(NAME|MAIL1|MAIL2) ' | sort
     else
         cat "$values"
     fi
 }
 
 clear_store() {
-    if [ -n "$windows" ]; then wine reg delete "$windows_key" /f > /dev/null; else rm "$values"; fi
+    if [ -n "$windows" ]; then "$wine_run" reg delete "$windows_key" /f > /dev/null; else rm "$values"; fi
 }
 
 # Wine reads the keyboard map when it starts and misses keys that xdotool maps while it types:

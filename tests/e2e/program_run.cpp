@@ -71,12 +71,12 @@ bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path&
 void SaveWineSettings(const Settings& settings, const std::filesystem::path& errorOutput) {
     const std::string key = "HKCU\\Software\\Varrowen\\iZDQ";
     if (!settings.stored) {
-        RunQuietly({"wine", "reg", "delete", key, "/f"}, errorOutput);  // fails when there is none
+        RunQuietly({MILTE_WINE_RUN, "reg", "delete", key, "/f"}, errorOutput);  // fails when there is none
         return;
     }
     const auto add = [&](const char* name, const char* type, const std::string& data) {
         for (int attempt = 0; attempt < 3; ++attempt)
-            if (RunQuietly({"wine", "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}, errorOutput)) return;
+            if (RunQuietly({MILTE_WINE_RUN, "reg", "add", key, "/v", name, "/t", type, "/d", data, "/f"}, errorOutput)) return;
         throw std::runtime_error(std::string("wine reg add failed for ") + name + ": " +
                                  testsupport::ReadFileBytes(errorOutput));
     };
