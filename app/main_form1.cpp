@@ -326,8 +326,9 @@ void TMainForm1::Upload(const DroppedFile& file) {
         log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
         NMFTP1->Upload(file.path, fileName);
     } catch (const nmftp::FTPException&) {
-        // Before its STOR, a passive upload sends one command: the refused "PASV".
-        if (!NMFTP1->Passive || storeSent_) throw;
+        // Before its STOR, a passive upload sends one command: the refused "PASV". A 4xx is
+        // the server's passing trouble, not a refusal of passive mode.
+        if (!NMFTP1->Passive || storeSent_ || NMFTP1->ReplyNumber < 500) throw;
         ThrowIfStalled();
         log_.Add("send", "passive mode refused: upload in active mode");
         NMFTP1->Passive = false;
