@@ -18,6 +18,17 @@
 namespace app {
 namespace {
 
+// The server keeps one file of a name: a second of the same name would replace the first.
+bool UploadNameTaken(const std::vector<const DroppedFile*>& accepted, const std::string& uploadName) {
+    for (const DroppedFile* file : accepted)
+        if (ExtractFileName(file->cp932Path) == uploadName) return true;
+    return false;
+}
+
+std::string SameNameReason() {
+    return platform::Cp932("同じ名前のファイルが先にあります。サーバーで上書きされるため、送信しません。");
+}
+
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
     for (const std::string& text : texts) joined += (joined.empty() ? "" : " ") + text;
@@ -108,7 +119,7 @@ void TMainForm1::LogDialogue() {
 void TMainForm1::FormShow() {
     LoadSettings();
     if (files_.empty()) return;  // settings mode: the window stays
-    if (view_.Edit2Text().empty()) {
+    if (!HasDestination()) {
         // Nowhere to send to yet: the settings come first, and the files go once they are saved.
         view_.ShowSettingsHint(SettingsFirstHint());
         sendOnSave_ = true;
@@ -126,6 +137,10 @@ void TMainForm1::SendWhatWasDropped() {
         if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
     }
 }
+
+// A destination is complete with its local part and a carrier from the list: a stored carrier
+// this build's list lacks selects none, and is no destination.
+bool TMainForm1::HasDestination() const { return !view_.Edit2Text().empty() && view_.ComboBox1ItemIndex() >= 0; }
 
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
 
@@ -153,6 +168,10 @@ bool TMainForm1::TakeDestination() {
     }
     view_.SetEdit2Text(destination->localPart);
     if (destination->carrierIndex) view_.SetComboBox1ItemIndex(*destination->carrierIndex);
+    if (view_.ComboBox1ItemIndex() < 0) {
+        BeepAndShowMessage(CarrierMissingMessage());
+        return false;
+    }
     return true;
 }
 
@@ -227,8 +246,9 @@ void TMainForm1::SendDroppedFiles() {
             continue;
         }
         const DropVerdict verdict = JudgeDroppedFile(file, view_.Edit2Text());
-        if (verdict.check == DropCheck::Accepted) accepted.push_back(&file);
-        else report.refused.push_back({name, Joined(verdict.reasons)});
+        if (verdict.check != DropCheck::Accepted) report.refused.push_back({name, Joined(verdict.reasons)});
+        else if (UploadNameTaken(accepted, name)) report.refused.push_back({name, SameNameReason()});
+        else accepted.push_back(&file);
     }
     log_.Begin(platform::Cp932("送信: ") + std::to_string(accepted.size()) + platform::Cp932(" 個のファイル"));
     severalFiles_ = true;
@@ -237,7 +257,8 @@ void TMainForm1::SendDroppedFiles() {
     progress_.Hide();
     StopWatching();
     const std::string logPath = WriteLog();
-    if (cancelled_) return;
+    // Files announced before a cancel will reach the phone: the summary says which.
+    if (cancelled_ && report.sent.empty()) return;
     const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
     BeepAndShowMessage(BatchSummaryMessage(address, report, logPath));
 }
@@ -282,13 +303,13 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
         StopWatching();
         if (cancelled_) {
             log_.Add("send", "cancelled by the user");
-            return;
+        } else {
+            sessionEnd = FailureOf(std::current_exception());  // the session never opened
+            LogFailure(*sessionEnd);
         }
-        sessionEnd = FailureOf(std::current_exception());  // the session never opened
-        LogFailure(*sessionEnd);
     }
-    for (; next < accepted.size(); ++next)
-        report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), SendFailureLine(*sessionEnd)});
+    const std::string reason = cancelled_ ? platform::Cp932("キャンセルしました。") : SendFailureLine(*sessionEnd);
+    for (; next < accepted.size(); ++next) report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), reason});
 }
 
 // Where the send goes, then the log-in, the transfer type and the folder, for every upload that

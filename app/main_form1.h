@@ -64,6 +64,7 @@ public:
 
 private:
     void CreateComponents();
+    bool HasDestination() const;
     bool TakeDestination();  // false: refused, with a message
     void WatchForProgress();
     void LogDialogue();

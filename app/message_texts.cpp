@@ -31,4 +31,9 @@ std::string DestinationRefusedMessage() {
         "「＠」より後ろは、右の一覧から選んでください。");
 }
 
+std::string CarrierMissingMessage() {
+    return platform::Cp932("送信先の携帯電話会社が選ばれていません。\n\n"
+                           "メールアドレスの「＠」より後ろを、右の一覧から選んでください。");
+}
+
 }  // namespace app

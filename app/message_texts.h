@@ -16,5 +16,7 @@ std::string FormatsListMessage();
 std::string SettingsFirstHint();
 // A destination's local part that cannot be saved.
 std::string DestinationRefusedMessage();
+// A destination without a carrier from the list, which cannot be saved.
+std::string CarrierMissingMessage();
 
 }  // namespace app

@@ -297,6 +297,19 @@ TEST_F(MainWindow, AnAddressThatIsNoLocalPartIsRefusedAndNothingIsStored) {
     EXPECT_FALSE(std::filesystem::exists(home_.SettingsFolder() / ".values"));
 }
 
+// A stored carrier this build's list lacks selects none; saving without a carrier is refused.
+TEST_F(MainWindow, ACarrierTheListLacksLoadsAsNoneAndCannotBeSaved) {
+    StoreSettings("Taro", platform::REG_SZ, "taro.y", 99);
+    auto window = Open();
+    EXPECT_EQ(FieldsOf(window.get()), (Fields{"Taro", "taro.y", -1, true}));
+    ClickSave(window.get());
+    EXPECT_EQ(log_, (Log{"beep", "message: " + platform::Cp932ToUtf8(app::CarrierMissingMessage())}));
+    EXPECT_TRUE(window->isVisible());
+    platform::TRegistry registry;
+    registry.OpenKey(SettingsKey, false);
+    EXPECT_EQ(registry.ReadInteger("MAIL2"), 99);  // as it was
+}
+
 TEST_F(MainWindow, EnterInAFieldSavesOnlyWhileTheSaveButtonIsEnabled) {
     auto window = Open();
     EXPECT_TRUE(Find<QPushButton>(window.get(), "Button1")->isDefault());
