@@ -134,6 +134,37 @@ void TMainForm1::FormShow() {
 // this build's list lacks selects none, and is no destination.
 bool TMainForm1::HasDestination() const { return !view_.Edit2Text().empty() && view_.ComboBox1ItemIndex() >= 0; }
 
+void TMainForm1::SendFromWindow(DroppedFiles files) {
+    if (sending_ || files.empty()) return;
+    if (!SavedDestination()) {
+        // Nowhere to send to yet: as for a first drop on the icon, the files go once saved.
+        files_ = std::move(files);
+        view_.ShowSettingsHint(SettingsFirstHint());
+        sendOnSave_ = true;
+        return;
+    }
+    if (FieldsDifferFromSaved()) {
+        switch (view_.AskQuestion(SaveBeforeSendingQuestion())) {
+        case QuestionAnswer::Yes:
+            if (!TakeDestination()) return;  // refused with a message: nothing is sent
+            SaveSettings();
+            break;
+        case QuestionAnswer::No: break;  // to the saved destination; the edits stay in the fields
+        case QuestionAnswer::Cancel: return;
+        }
+    }
+    files_ = std::move(files);
+    Send(files_);
+}
+
+void TMainForm1::RefuseNotLocalFiles() { BeepAndShowMessage(NotLocalFilesMessage()); }
+
+bool TMainForm1::FieldsDifferFromSaved() const {
+    const StoredSettings saved = ReadSettings();
+    return view_.Edit1Text() != saved.name || view_.Edit2Text() != saved.localPart ||
+           view_.ComboBox1ItemIndex() != saved.carrierIndex;
+}
+
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
 
 void TMainForm1::Button1Click() {

@@ -60,6 +60,11 @@ public:
     // Sends the files to the saved destination (nothing without one, or while a send is under way).
     void Send(const DroppedFiles& files);
     bool Sending() const { return sending_; }
+    // Files dropped on the open window, chosen or pasted there: sent as a drop on the icon sends
+    // them, to the saved destination, asking first whether to save edited fields; the window stays.
+    void SendFromWindow(DroppedFiles files);
+    // Something dropped or pasted that is no file of this machine.
+    void RefuseNotLocalFiles();
 
     // The network components the window owns.
     std::unique_ptr<nmftp::TNMFTP> NMFTP1;
@@ -68,6 +73,7 @@ public:
 private:
     void CreateComponents();
     bool HasDestination() const;
+    bool FieldsDifferFromSaved() const;
     bool TakeDestination();  // false: refused, with a message
     void WatchForProgress();
     void LogDialogue();

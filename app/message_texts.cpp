@@ -24,6 +24,17 @@ std::string FormatsListMessage() {
 
 std::string SettingsFirstHint() { return platform::Cp932("送信先が未設定です。保存するとファイルを送信します。"); }
 
+std::string SaveBeforeSendingQuestion() {
+    return platform::Cp932(
+        "入力した設定はまだ保存されていません。\n\n"
+        "保存してから、その送信先に送信しますか？\n"
+        "「いいえ」を選ぶと、保存済みの送信先に送信します。");
+}
+
+std::string NotLocalFilesMessage() {
+    return platform::Cp932("送信できるのは、このコンピューターにあるファイルだけです。");
+}
+
 std::string DestinationRefusedMessage() {
     return platform::Cp932(
         "送信先のメールアドレスが正しくありません。\n\n"

@@ -1,9 +1,17 @@
 #include "app/qt/qt_main_form1.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +23,8 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/dropped_file_check.h"
+#include "app/message_texts.h"
 #include "app/qt/message_dialog.h"
 #include "app/qt/progress_window.h"
 #include "app/qt/qt_text.h"
@@ -54,7 +64,7 @@ QtMainForm1::QtMainForm1(DroppedFiles files, QWidget* parent)
     setObjectName("MainForm1");
     setWindowTitle(ToQString(ApplicationTitle()));
     setFixedSize(318, 306);
-    setAcceptDrops(false);
+    setAcceptDrops(true);
     SetWindowLook(this);
 
     CreateControls();
@@ -147,6 +157,7 @@ void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
     Hint->show();
 }
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
+QuestionAnswer QtMainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, this); }
 void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
 void QtMainForm1::HideProgress() { ProgressForm->hide(); }
 
@@ -170,12 +181,65 @@ void QtMainForm1::setVisible(bool visible) {
 }
 
 // Enter in a field or on the list presses the default button, as in a dialog, while it is enabled.
+// Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard (a text field takes its own
+// Ctrl+V, pasting text, before it reaches here).
 void QtMainForm1::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Button1->isEnabled()) {
         Button1->click();
         return;
     }
+    if (event->matches(QKeySequence::Open)) {
+        ChooseFiles();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        PasteFiles();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void QtMainForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && !logic_->Sending()) event->acceptProposedAction();
+    else event->ignore();  // the no-entry cursor
+}
+
+void QtMainForm1::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls() || logic_->Sending()) return event->ignore();
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // After the drop has returned to its source: the send waits on the network.
+    QMetaObject::invokeMethod(this, [this, urls] { SendUrls(urls); }, Qt::QueuedConnection);
+}
+
+void QtMainForm1::ChooseFiles() {
+    if (logic_->Sending()) return;
+    const QString filter = QStringLiteral("対応ファイル形式 (") + QString::fromLatin1(ChooserPattern(' ')) +
+                           QStringLiteral(");;すべてのファイル (*)");
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, QStringLiteral("送信するファイルを選択"), QString(), filter);
+    QList<QUrl> urls;
+    for (const QString& path : chosen) urls.append(QUrl::fromLocalFile(path));
+    SendUrls(urls);
+}
+
+void QtMainForm1::PasteFiles() {
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    if (clipboard == nullptr || !clipboard->hasUrls() || logic_->Sending()) return;
+    SendUrls(clipboard->urls());
+}
+
+void QtMainForm1::SendUrls(const QList<QUrl>& urls) {
+    if (urls.isEmpty()) return;
+    std::vector<platform::FilePath> paths;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            RunHandler([this] { logic_->RefuseNotLocalFiles(); });
+            return;
+        }
+        const QByteArray name = QFile::encodeName(url.toLocalFile());
+        paths.emplace_back(std::filesystem::path(name.toStdString()));
+    }
+    RunHandler([this, &paths] { logic_->SendFromWindow(DroppedFilesFromPaths(paths)); });
 }
 
 void QtMainForm1::closeEvent(QCloseEvent* event) {

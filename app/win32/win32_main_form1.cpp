@@ -1,7 +1,9 @@
 #include "app/win32/win32_main_form1.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <imm.h>
+#include <shellapi.h>
 
 #include <array>
 #include <exception>
@@ -9,6 +11,7 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/dropped_file_check.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
@@ -80,6 +83,7 @@ Win32MainForm1::Win32MainForm1(DroppedFiles files) {
     CreateFonts();
     CreateMainWindow();
     CreateControls();
+    ::DragAcceptFiles(window_, TRUE);
     progress_ = std::make_unique<Win32ProgressWindow>(window_, dpi_, [this] {
         RunHandler([this] { logic_->CancelButtonClick(); });
     });
@@ -188,9 +192,83 @@ void Win32MainForm1::Show() {
 }
 
 
+// Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard, except in a text field,
+// which pastes text as before.
 bool Win32MainForm1::TranslateDialogKey(MSG& message) {
     if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
+    if (message.message == WM_KEYDOWN && (::GetKeyState(VK_CONTROL) & 0x8000) != 0) {
+        const bool inField = message.hwnd == Control(IdEdit1) || message.hwnd == Control(IdEdit2);
+        if (message.wParam == 'O') {
+            ChooseFiles();
+            return true;
+        }
+        if (message.wParam == 'V' && !inField) {
+            PasteFiles();
+            return true;
+        }
+    }
     return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void Win32MainForm1::ChooseFiles() {
+    if (logic_->Sending()) return;
+    // Two filters, each a name and a pattern, ended by an empty string.
+    const std::wstring pattern = WideFromCp932(ChooserPattern(';'));
+    std::wstring filter = L"対応ファイル形式";
+    filter += L'\0' + pattern + L'\0' + L"すべてのファイル" + L'\0' + L"*.*" + L'\0';
+    std::vector<wchar_t> chosen(1 << 16);  // many long paths
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = chosen.data();
+    dialog.nMaxFile = static_cast<DWORD>(chosen.size());
+    dialog.lpstrTitle = L"送信するファイルを選択";
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!::GetOpenFileNameW(&dialog)) return;
+    // One file: its path. Several: the folder, then each name, each ended by a NUL.
+    std::vector<std::wstring> parts;
+    for (const wchar_t* part = chosen.data(); *part != L'\0'; part += parts.back().size() + 1) parts.emplace_back(part);
+    if (parts.size() == 1) return SendPaths(parts);
+    std::vector<std::wstring> paths;
+    for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(parts[0] + L"\\" + parts[i]);
+    SendPaths(paths);
+}
+
+void Win32MainForm1::PasteFiles() {
+    if (logic_->Sending() || !::IsClipboardFormatAvailable(CF_HDROP) || !::OpenClipboard(window_)) return;
+    std::vector<std::wstring> paths;
+    if (auto drop = static_cast<HDROP>(::GetClipboardData(CF_HDROP))) {
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring path(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+            ::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+            paths.push_back(path);
+        }
+    }
+    ::CloseClipboard();
+    SendPaths(paths);
+}
+
+void Win32MainForm1::SendDroppedFiles(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        ::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+        paths.push_back(path);
+    }
+    ::DragFinish(drop);
+    if (!logic_->Sending()) SendPaths(paths);
+}
+
+void Win32MainForm1::SendPaths(const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return;
+    std::vector<platform::FilePath> files;
+    for (const std::wstring& path : paths) files.emplace_back(std::filesystem::path(path));
+    ::DragAcceptFiles(window_, FALSE);  // a drop during the send meets the no-entry cursor
+    RunHandler([this, &files] { logic_->SendFromWindow(DroppedFilesFromPaths(files)); });
+    if (::IsWindow(window_)) ::DragAcceptFiles(window_, TRUE);
 }
 
 LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -215,6 +293,9 @@ LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return ::DefWindowProcW(window_, message, wParam, lParam);  // focuses the window: WM_SETFOCUS
     case WM_SETFOCUS:
         if (::IsWindow(focusOnActivate_) && ::IsWindowEnabled(focusOnActivate_)) ::SetFocus(focusOnActivate_);
+        return 0;
+    case WM_DROPFILES:
+        SendDroppedFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);  // the main window's end is the program's
@@ -327,6 +408,7 @@ void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
 }
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
+QuestionAnswer Win32MainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, window_); }
 void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }
 void Win32MainForm1::HideProgress() { progress_->Hide(); }
 
