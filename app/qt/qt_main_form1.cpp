@@ -63,7 +63,7 @@ QtMainForm1::QtMainForm1(DroppedFiles files, QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, true);  // a tool window would not end the program otherwise
     setObjectName("MainForm1");
     setWindowTitle(ToQString(ApplicationTitle()));
-    setFixedSize(318, 306);
+    setFixedSize(318, 344);
     setAcceptDrops(true);
     SetWindowLook(this);
 
@@ -76,7 +76,7 @@ QtMainForm1::~QtMainForm1() = default;
 
 void QtMainForm1::CreateControls() {
     Shape2 = Place(new ShapeWidget(Grey, this), "Shape2", 12, 96, 294, 60, font());
-    Label5 = Place(new QLabel(this), "Label5", 16, 216, 290, 60, ControlFont(12));
+    Label5 = Place(new QLabel(this), "Label5", 16, 254, 290, 60, ControlFont(12));
     Label5->setText(QStringLiteral(
         "「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
         "リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。"));
@@ -89,8 +89,8 @@ void QtMainForm1::CreateControls() {
     Label3 = Place(TitleLabel(QStringLiteral("＠"), this), "Label3", 132, 124, 17, 16, ControlFont(16, true));
     const QFont linkFont = ControlFont(12, false, true);
     SpeedButton1 = Place(LinkButton(QStringLiteral("info."), this), "SpeedButton1", 288, 2, 28, 24, linkFont);
-    SpeedButton2 = Place(LinkButton(QStringLiteral("サービスの詳細(WEB)"), this), "SpeedButton2", 194, 278, 120, 24, linkFont);
-    SpeedButton3 = Place(LinkButton(QStringLiteral("対応ファイル形式"), this), "SpeedButton3", 4, 278, 120, 24, linkFont);
+    SpeedButton2 = Place(LinkButton(QStringLiteral("サービスの詳細(WEB)"), this), "SpeedButton2", 194, 316, 120, 24, linkFont);
+    SpeedButton3 = Place(LinkButton(QStringLiteral("対応ファイル形式"), this), "SpeedButton3", 4, 316, 120, 24, linkFont);
 
     ComboBox1 = Place(new QComboBox(this), "ComboBox1", 154, 120, 140, 24, ControlFont(16));
     ComboBox1->setEditable(false);
@@ -104,6 +104,13 @@ void QtMainForm1::CreateControls() {
     Button1->setEnabled(false);
     Button1->setDefault(true);  // Enter in the window presses it (keyPressEvent), and it looks it
     Button1->setAutoDefault(true);  // Enter on the focused button presses it, as Space does
+    Button2 = Place(new QPushButton(QStringLiteral("ファイルを選んで送信..."), this), "Button2", 69, 204, 180, 25,
+                    ControlFont(16));
+    Button2->setAutoDefault(false);
+    HowTo = Place(new QLabel(QStringLiteral("ここかアイコンへのドロップでも送信できます。"), this), "HowTo", 16, 234, 290, 16,
+                  ControlFont(12));
+    HowTo->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    SetTextColour(HowTo, Grey);
     Hint = Place(new QLabel(this), "Hint", 12, 6, 294, 16, ControlFont(12));
     Hint->setTextFormat(Qt::PlainText);
     Hint->hide();
@@ -113,12 +120,14 @@ void QtMainForm1::CreateControls() {
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, ComboBox1);
     setTabOrder(ComboBox1, Button1);
+    setTabOrder(Button1, Button2);
 }
 
 void QtMainForm1::BindHandlers() {
     connect(Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { RunHandler([this] { logic_->Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { ChooseFiles(); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton2Click(); }); });
     connect(SpeedButton3, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton3Click(); }); });

@@ -85,6 +85,8 @@ private:
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;  // chooses files to send
+    QLabel* HowTo = nullptr;         // how to send, in one line
     QLabel* Hint = nullptr;  // above everything else, shown on request only
     ProgressWindow* ProgressForm = nullptr;  // a window of its own, shown during a long send
 

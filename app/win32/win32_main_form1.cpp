@@ -28,8 +28,11 @@ using platform::win32::WideFromCp932;
 
 constexpr wchar_t MainFormClass[] = L"MiltePostMainForm1";
 constexpr int ClientWidth = 318;
-constexpr int ClientHeight = 306;
+constexpr int ClientHeight = 344;
 constexpr int ComboBox1Rows = 20;
+
+constexpr wchar_t ChooseButtonText[] = L"ファイルを選んで送信...";
+constexpr wchar_t HowToText[] = L"ここかアイコンへのドロップでも送信できます。";
 
 constexpr wchar_t ServiceDescription[] =
     L"「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
@@ -121,14 +124,14 @@ HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, con
 void Win32MainForm1::CreateControls() {
     constexpr DWORD Label = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
     CreateControl(IdShape2, ShapeClass, L"", 0, 0, {12, 96, 294, 60}, nullptr);
-    CreateControl(IdLabel5, L"STATIC", ServiceDescription, SS_NOPREFIX | SS_LEFT, 0, {16, 216, 290, 60}, font12_);
+    CreateControl(IdLabel5, L"STATIC", ServiceDescription, SS_NOPREFIX | SS_LEFT, 0, {16, 254, 290, 60}, font12_);
     CreateControl(IdShape1, ShapeClass, L"", 0, 0, {12, 20, 220, 60}, nullptr);
     CreateControl(IdLabel1, L"STATIC", L" あなたの名前 ", Label, 0, {24, 12, 110, 16}, font16Bold_);
     CreateControl(IdLabel2, L"STATIC", L" 送信先（携帯） ", Label, 0, {24, 92, 115, 16}, font16Bold_);
     CreateControl(IdLabel3, L"STATIC", L"＠", Label, 0, {132, 124, 17, 16}, font16Bold_);
     CreateControl(IdSpeedButton1, LinkButtonClass, L"info.", 0, 0, {288, 2, 28, 24}, linkFont_);
-    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 278, 120, 24}, linkFont_);
-    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 278, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 316, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 316, 120, 24}, linkFont_);
 
     HWND combo = CreateControl(IdComboBox1, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
                                {154, 120, 140, 24}, font16_);
@@ -142,6 +145,8 @@ void Win32MainForm1::CreateControls() {
     ::ImmAssociateContextEx(edit2, nullptr, 0);  // the local part is typed without Japanese conversion
     CreateControl(IdButton1, L"BUTTON", L"設定保存", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED, 0, {98, 172, 120, 25},
                   font16_);
+    CreateControl(IdButton2, L"BUTTON", ChooseButtonText, BS_PUSHBUTTON | WS_TABSTOP, 0, {69, 204, 180, 25}, font16_);
+    CreateControl(IdHowTo, L"STATIC", HowToText, SS_NOPREFIX | SS_CENTER, 0, {16, 234, 290, 16}, font12_);
     HWND hint = CreateControl(IdHint, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP, 0, {12, 6, 294, 16}, font12_);
     ::ShowWindow(hint, SW_HIDE);
     StackControls();
@@ -172,9 +177,9 @@ void Win32MainForm1::FitComboBox1Height(int height96) {
 // The painted items lie in layout order, each covering the ones before it (a title covers its
 // frame's line); the input controls lie above them all, in tab order, which is the stacking order.
 void Win32MainForm1::StackControls() {
-    constexpr std::array<ControlId, 14> TopToBottom = {
-        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdHint,    IdSpeedButton3, IdSpeedButton2,
-        IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
+    constexpr std::array<ControlId, 16> TopToBottom = {
+        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdButton2, IdHint,   IdHowTo,  IdSpeedButton3,
+        IdSpeedButton2, IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
     };
     HWND above = HWND_TOP;
     for (ControlId id : TopToBottom) {
@@ -314,6 +319,9 @@ void Win32MainForm1::OnCommand(int id, int code) {
         break;
     case IdButton1:  // Enter comes here as a click also while the button is disabled
         if (code == BN_CLICKED && ::IsWindowEnabled(Control(IdButton1))) RunHandler([this] { logic_->Button1Click(); });
+        break;
+    case IdButton2:
+        if (code == BN_CLICKED) ChooseFiles();
         break;
     case IdSpeedButton1:
         RunHandler([this] { logic_->SpeedButton1Click(); });

@@ -31,6 +31,8 @@ enum ControlId : int {
     IdEdit2,
     IdButton1,
     IdHint,  // shown on request only, above the others
+    IdButton2,  // chooses files to send
+    IdHowTo,    // how to send, in one line
 };
 
 class Win32MainForm1 : public TMainForm1View {
