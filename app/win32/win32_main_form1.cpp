@@ -404,7 +404,8 @@ void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
     ::GetWindowRect(window_, &frame);
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + Scaled(HintHeight),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int id = IdShape2; id <= IdButton1; ++id) {
+    for (int id = IdShape2; id <= IdHowTo; ++id) {
+        if (id == IdHint) continue;
         HWND control = Control(static_cast<ControlId>(id));
         RECT bounds;
         ::GetWindowRect(control, &bounds);

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/e2e/program_run.h"
 #include "tests/support/testbed.h"
@@ -32,8 +34,11 @@ TEST_F(WindowSend, CtrlOChoosesAFileThatIsSentAndTheWindowStaysForTheNext) {
         const auto file = folder_.Write(name, "picture " + name);
         testsupport::LogTail requests(bed().nginx.requestLineLog);
 
-        ProgramRun::PressKey(window, "ctrl+o");
-        const std::string chooser = ProgramRun::WaitForWindowTitled("送信するファイルを選択", 30s);
+        std::string chooser;
+        for (int press = 0; press < 3 && chooser.empty(); ++press) {  // a key may meet a window still busy
+            ProgramRun::PressKey(window, "ctrl+o");
+            chooser = ProgramRun::WaitForWindowTitled("送信するファイルを選択", 10s);
+        }
         ASSERT_FALSE(chooser.empty()) << "no file chooser";
         std::this_thread::sleep_for(500ms);  // its file name field takes the keys once it is up
         ProgramRun::Type(chooser, ProgramRun::ProgramPath(file));
@@ -46,6 +51,10 @@ TEST_F(WindowSend, CtrlOChoosesAFileThatIsSentAndTheWindowStaysForTheNext) {
         ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
         EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + name + "&name=Taro&mail=taro@" + e2e::CarrierDomain + " HTTP/1.0\n");
         EXPECT_THAT(run.VisibleWindows(), Contains(window));  // still open
+        // The send is over once its log entry is written; a key pressed before goes to the send.
+        const auto deadline = e2e::Clock::now() + 30s;
+        while (run.SendLogText().find("STOR " + name) == std::string::npos && e2e::Clock::now() < deadline)
+            std::this_thread::sleep_for(50ms);
     }
     ProgramRun::CloseWindow(window);
     const e2e::RunResult result = run.Finish({}, 30s);
