@@ -22,6 +22,17 @@ constexpr std::array<std::string_view, 34> AcceptedExtensions = {
     ".JPEG", ".PCX", ".PDF", ".PICT", ".PCT",  ".PNG",  ".PS",   ".PSD",  ".TIF", ".TIFF",
 };
 
+}  // namespace
+
+std::string ChooserPattern(char separator) {
+    std::string pattern;
+    for (std::string_view extension : AcceptedExtensions)
+        if (extension[1] >= 'a' && extension[1] <= 'z') pattern += (pattern.empty() ? "*" : std::string(1, separator) + "*") + std::string(extension);
+    return pattern;
+}
+
+namespace {
+
 bool IsExistingFile(const platform::FilePath& path) {
     std::error_code error;
     auto status = std::filesystem::status(path.Native(), error);

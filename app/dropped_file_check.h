@@ -50,6 +50,9 @@ DropVerdict JudgeDroppedFile(const DroppedFile& file, const std::string& destina
 DropCheck CheckDroppedFile(const DroppedFile& file, const std::string& destination, const RefusalMessage& refuse);
 
 bool IsAcceptedExtension(std::string_view extension);
+// The accepted extensions as a file chooser's pattern, "*.ai" and so on joined by the separator;
+// the choosers compare them case-blind.
+std::string ChooserPattern(char separator);
 
 // nullopt when the file cannot be opened for reading (then the size check refuses nothing).
 std::optional<std::int64_t> FileSize(const platform::FilePath& path);

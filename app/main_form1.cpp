@@ -1,6 +1,7 @@
 #include "app/main_form1.h"
 
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -17,6 +18,17 @@
 
 namespace app {
 namespace {
+
+// The server keeps one file of a name: a second of the same name would replace the first.
+bool UploadNameTaken(const std::vector<const DroppedFile*>& accepted, const std::string& uploadName) {
+    for (const DroppedFile* file : accepted)
+        if (ExtractFileName(file->cp932Path) == uploadName) return true;
+    return false;
+}
+
+std::string SameNameReason() {
+    return platform::Cp932("同じ名前のファイルが先にあります。サーバーで上書きされるため、送信しません。");
+}
 
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
@@ -108,23 +120,49 @@ void TMainForm1::LogDialogue() {
 void TMainForm1::FormShow() {
     LoadSettings();
     if (files_.empty()) return;  // settings mode: the window stays
-    if (view_.Edit2Text().empty()) {
+    if (!HasDestination()) {
         // Nowhere to send to yet: the settings come first, and the files go once they are saved.
         view_.ShowSettingsHint(SettingsFirstHint());
         sendOnSave_ = true;
         return;
     }
-    SendWhatWasDropped();
+    Send(files_);
     view_.Close();
 }
 
-void TMainForm1::SendWhatWasDropped() {
-    if (files_.size() > 1) {
-        SendDroppedFiles();
-    } else {
-        auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
-        if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
+// A destination is complete with its local part and a carrier from the list: a stored carrier
+// this build's list lacks selects none, and is no destination.
+bool TMainForm1::HasDestination() const { return !view_.Edit2Text().empty() && view_.ComboBox1ItemIndex() >= 0; }
+
+void TMainForm1::SendFromWindow(DroppedFiles files) {
+    if (sending_ || files.empty()) return;
+    if (!SavedDestination()) {
+        // Nowhere to send to yet: as for a first drop on the icon, the files go once saved.
+        files_ = std::move(files);
+        view_.ShowSettingsHint(SettingsFirstHint());
+        sendOnSave_ = true;
+        return;
     }
+    if (FieldsDifferFromSaved()) {
+        switch (view_.AskQuestion(SaveBeforeSendingQuestion())) {
+        case QuestionAnswer::Yes:
+            if (!TakeDestination()) return;  // refused with a message: nothing is sent
+            SaveSettings();
+            break;
+        case QuestionAnswer::No: break;  // to the saved destination; the edits stay in the fields
+        case QuestionAnswer::Cancel: return;
+        }
+    }
+    files_ = std::move(files);
+    Send(files_);
+}
+
+void TMainForm1::RefuseNotLocalFiles() { BeepAndShowMessage(NotLocalFilesMessage()); }
+
+bool TMainForm1::FieldsDifferFromSaved() const {
+    const StoredSettings saved = ReadSettings();
+    return view_.Edit1Text() != saved.name || view_.Edit2Text() != saved.localPart ||
+           view_.ComboBox1ItemIndex() != saved.carrierIndex;
 }
 
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
@@ -138,7 +176,7 @@ void TMainForm1::Button1Click() {
     if (sendOnSave_) {
         sendOnSave_ = false;
         view_.Hide();  // the send goes on as if the files were dropped now
-        SendWhatWasDropped();
+        Send(files_);
     }
     view_.Close();
 }
@@ -153,20 +191,44 @@ bool TMainForm1::TakeDestination() {
     }
     view_.SetEdit2Text(destination->localPart);
     if (destination->carrierIndex) view_.SetComboBox1ItemIndex(*destination->carrierIndex);
+    if (view_.ComboBox1ItemIndex() < 0) {
+        BeepAndShowMessage(CarrierMissingMessage());
+        return false;
+    }
     return true;
 }
 
-void TMainForm1::LoadSettings() {
+// The settings as stored. A failure stops the read where it happens: what comes after keeps its
+// default (no name, no local part, the first carrier).
+TMainForm1::StoredSettings TMainForm1::ReadSettings() const {
+    StoredSettings settings;
     platform::TRegistry registry;
-    // A failure stops the load where it happens: the later controls keep what they had.
     try {
         registry.OpenKey(SettingsKey, true);
-        view_.SetEdit1Text(registry.ReadString("NAME"));
-        view_.SetEdit2Text(registry.ReadString("MAIL1"));
-        view_.SetComboBox1ItemIndex(registry.ReadInteger("MAIL2"));
+        settings.name = registry.ReadString("NAME");
+        settings.localPart = registry.ReadString("MAIL1");
+        settings.carrierIndex = registry.ReadInteger("MAIL2");
     } catch (const std::exception&) {
     }
     registry.CloseKey();
+    return settings;
+}
+
+void TMainForm1::LoadSettings() {
+    const StoredSettings settings = ReadSettings();
+    view_.SetEdit1Text(settings.name);
+    view_.SetEdit2Text(settings.localPart);
+    view_.SetComboBox1ItemIndex(settings.carrierIndex);
+}
+
+// The destination as saved, which every send goes to: the fields may hold edits not yet saved.
+// None without a local part, or with a carrier the list lacks.
+std::optional<TMainForm1::SendDestination> TMainForm1::SavedDestination() const {
+    const StoredSettings settings = ReadSettings();
+    if (settings.localPart.empty() || settings.carrierIndex < 0 ||
+        settings.carrierIndex >= static_cast<int>(std::size(CarrierDomains)))
+        return std::nullopt;
+    return SendDestination{settings.name, settings.localPart, CarrierDomains[settings.carrierIndex]};
 }
 
 void TMainForm1::SaveSettings() {
@@ -184,80 +246,87 @@ void TMainForm1::SpeedButton2Click() { platform::OpenUrl(ServiceSiteUrl()); }
 
 void TMainForm1::SpeedButton3Click() { view_.ShowMessage(FormatsListMessage()); }
 
-void TMainForm1::SendDroppedFile() {
-    const DroppedFile& file = files_[0];
-    log_.Begin(platform::Cp932("送信: ") + file.cp932Path);
-    std::optional<SendFailure> failure;
-    try {
-        UploadAndNotify();
-        log_.Add("send", "sent");
-    } catch (...) {
-        StopWatching();
-        if (cancelled_) log_.Add("send", "cancelled by the user");
-        else failure = FailureOf(std::current_exception());
-    }
-    progress_.Hide();
-    StopWatching();
-    if (failure) LogFailure(*failure);
-    const std::string logPath = WriteLog();
-    if (failure) BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(file.cp932Path), logPath));
-}
-
-// Log-in, upload, success message, notification. The FTP session is not ended by a command:
-// the control connection stays open until the program ends.
-void TMainForm1::UploadAndNotify() {
-    const DroppedFile& file = files_[0];
-    const std::int64_t size = FileSize(file.path).value_or(0);
-    progress_.Begin(1, size);
-    const SendServer server = OpenSession(file, size);
-    Upload(file);  // NMFTP1Success shows the success message in here
-    Notify(server, ExtractFileName(file.cp932Path));
-}
-
-// Every file is checked first; the refusals are told in the message at the end, with what
-// became of the files that were sent.
-void TMainForm1::SendDroppedFiles() {
+// The one send, over a list of files: they are checked, the accepted ones go in one FTP session,
+// each announced right after its upload, and then the user learns what became of them. A list of
+// one keeps the messages of a single file: each refusal as it is found, the success message as
+// its upload succeeds (NMFTP1Success), its failure message. Several get one summary at the end.
+// The send goes to the saved destination; a cancel ends it without a word unless files were
+// announced already.
+void TMainForm1::Send(const DroppedFiles& files) {
+    if (sending_ || files.empty()) return;
+    const std::optional<SendDestination> destination = SavedDestination();
+    if (!destination) return;  // the callers ask for one first
+    destination_ = *destination;
+    filesInSend_ = files.size();
+    sending_ = true;
+    cancelled_ = false;
     BatchReport report;
+    const std::vector<const DroppedFile*> accepted = uploads_ = AcceptedFiles(files, report);
+    std::optional<SendFailure> failure;
+    if (files.size() > 1 || !accepted.empty()) {
+        log_.Begin(platform::Cp932("送信: ") + (files.size() == 1 ? files[0].cp932Path
+                                                                  : std::to_string(accepted.size()) +
+                                                                        platform::Cp932(" 個のファイル")));
+        if (!accepted.empty()) failure = SendAccepted(accepted, report);
+        progress_.Hide();
+        StopWatching();
+        const std::string logPath = WriteLog();
+        if (files.size() == 1) {
+            if (failure && !cancelled_) BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(files[0].cp932Path), logPath));
+        } else if (!cancelled_ || !report.sent.empty()) {
+            // Files announced before a cancel will reach the phone: the summary says which.
+            BeepAndShowMessage(BatchSummaryMessage(destination_.Address(), report, logPath));
+        }
+    }
+    uploads_.clear();
+    filesInSend_ = 0;
+    sending_ = false;
+}
+
+// The files that go, in their order. One file's refusals are messages of their own; those of
+// several are told in the summary, with the files over the bound and those whose name an earlier
+// file has taken.
+std::vector<const DroppedFile*> TMainForm1::AcceptedFiles(const DroppedFiles& files, BatchReport& report) {
+    if (files.size() == 1) {
+        const auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
+        if (CheckDroppedFile(files[0], destination_.localPart, refuse) == DropCheck::Accepted) return {&files[0]};
+        return {};
+    }
     std::vector<const DroppedFile*> accepted;
-    for (const DroppedFile& file : files_) {
+    for (const DroppedFile& file : files) {
         const std::string name = ExtractFileName(file.cp932Path);
         if (accepted.size() + report.refused.size() >= MaxBatchFiles) {
             report.refused.push_back({name, platform::Cp932("一度に送信できるのは ") + std::to_string(MaxBatchFiles) +
                                                 platform::Cp932(" 個までです。")});
             continue;
         }
-        const DropVerdict verdict = JudgeDroppedFile(file, view_.Edit2Text());
-        if (verdict.check == DropCheck::Accepted) accepted.push_back(&file);
-        else report.refused.push_back({name, Joined(verdict.reasons)});
+        const DropVerdict verdict = JudgeDroppedFile(file, destination_.localPart);
+        if (verdict.check != DropCheck::Accepted) report.refused.push_back({name, Joined(verdict.reasons)});
+        else if (UploadNameTaken(accepted, name)) report.refused.push_back({name, SameNameReason()});
+        else accepted.push_back(&file);
     }
-    log_.Begin(platform::Cp932("送信: ") + std::to_string(accepted.size()) + platform::Cp932(" 個のファイル"));
-    severalFiles_ = true;
-    if (!accepted.empty()) SendAccepted(accepted, report);
-    severalFiles_ = false;
-    progress_.Hide();
-    StopWatching();
-    const std::string logPath = WriteLog();
-    if (cancelled_) return;
-    const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
-    BeepAndShowMessage(BatchSummaryMessage(address, report, logPath));
+    return accepted;
 }
 
 // One session for all the files: each is uploaded and then announced. A file the server refuses,
 // or that can no longer be read, or whose notification fails, does not stop the others; a
 // failure of the session itself ends it, and the files after it are not sent.
-void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report) {
+// Returns the last failure, for a file of its own or of the session.
+std::optional<SendFailure> TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report) {
     std::vector<std::int64_t> sizes;
     std::int64_t total = 0;
     for (const DroppedFile* file : accepted) total += sizes.emplace_back(FileSize(file->path).value_or(0));
     progress_.Begin(static_cast<int>(accepted.size()), total);
     std::size_t next = 0;
     std::optional<SendFailure> sessionEnd;
+    std::optional<SendFailure> lastFailure;
     try {
         const SendServer server = OpenSession(*accepted[0], sizes[0]);
         for (; next < accepted.size(); ++next) {
             const std::string name = ExtractFileName(accepted[next]->cp932Path);
             progress_.StartFile(static_cast<int>(next), name, sizes[next]);
-            log_.Add("send", "file " + std::to_string(next + 1) + " of " + std::to_string(accepted.size()) + ": " + name);
+            if (accepted.size() > 1)
+                log_.Add("send", "file " + std::to_string(next + 1) + " of " + std::to_string(accepted.size()) + ": " + name);
             try {
                 watchdog_.Start();
                 Upload(*accepted[next]);
@@ -269,6 +338,7 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
                 StopWatching();
                 if (cancelled_) throw;
                 const SendFailure failure = FailureOf(std::current_exception());
+                lastFailure = failure;
                 report.failed.push_back({name, SendFailureLine(failure)});
                 LogFailure(failure);
                 if (!SessionGoesOn(failure)) {
@@ -282,13 +352,15 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
         StopWatching();
         if (cancelled_) {
             log_.Add("send", "cancelled by the user");
-            return;
+        } else {
+            sessionEnd = FailureOf(std::current_exception());  // the session never opened
+            lastFailure = sessionEnd;
+            LogFailure(*sessionEnd);
         }
-        sessionEnd = FailureOf(std::current_exception());  // the session never opened
-        LogFailure(*sessionEnd);
     }
-    for (; next < accepted.size(); ++next)
-        report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), SendFailureLine(*sessionEnd)});
+    const std::string reason = cancelled_ ? platform::Cp932("キャンセルしました。") : SendFailureLine(*sessionEnd);
+    for (; next < accepted.size(); ++next) report.failed.push_back({ExtractFileName(accepted[next]->cp932Path), reason});
+    return lastFailure;
 }
 
 // Where the send goes, then the log-in, the transfer type and the folder, for every upload that
@@ -326,8 +398,9 @@ void TMainForm1::Upload(const DroppedFile& file) {
         log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
         NMFTP1->Upload(file.path, fileName);
     } catch (const nmftp::FTPException&) {
-        // Before its STOR, a passive upload sends one command: the refused "PASV".
-        if (!NMFTP1->Passive || storeSent_) throw;
+        // Before its STOR, a passive upload sends one command: the refused "PASV". A 4xx is
+        // the server's passing trouble, not a refusal of passive mode.
+        if (!NMFTP1->Passive || storeSent_ || NMFTP1->ReplyNumber < 500) throw;
         ThrowIfStalled();
         log_.Add("send", "passive mode refused: upload in active mode");
         NMFTP1->Passive = false;
@@ -341,7 +414,7 @@ void TMainForm1::Notify(const SendServer& server, const std::string& fileName) {
     stageServer_ = server.host + ":" + std::to_string(server.httpPort);
     const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
     const std::string url =
-        NotifyUrl(server.host + port, fileName, view_.Edit1Text(), view_.Edit2Text(), view_.ComboBox1Text());
+        NotifyUrl(server.host + port, fileName, destination_.name, destination_.localPart, destination_.carrier);
     progress_.SetStep(SendStep::Notifying);
     watchdog_.Start();
     notifyDeadline_.Start();
@@ -387,11 +460,11 @@ void TMainForm1::LogFailure(const SendFailure& failure) { log_.Add("send", "fail
 // be written.
 std::string TMainForm1::WriteLog() { return log_.Write() ? log_.File().Cp932ForMessage() : ""; }
 
+// A send of one file tells its success as the upload succeeds, before the notification.
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
-    if (Trans_Type != nmftp::cmdUpload || cancelled_ || severalFiles_) return;
+    if (Trans_Type != nmftp::cmdUpload || cancelled_ || filesInSend_ != 1 || uploads_.empty()) return;
     watchdog_.Stop();  // the user may read the message as long as they like
-    const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
-    BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(files_[0].cp932Path)));
+    BeepAndShowMessage(SendSucceededMessage(destination_.Address(), ExtractFileName(uploads_[0]->cp932Path)));
 }
 
 // The user stops the send: whatever waits is cancelled at once, as for a stall, and the send

@@ -4,12 +4,14 @@
 //
 // Started without a file, the window is the settings window; started with files (dropped on the
 // program's icon, or sent to it from the shell), FormShow checks them, sends them and closes the
-// window again. One file is sent with its own messages; several go in one FTP session, each
-// announced right after its upload, and one message at the end tells how it went.
+// window again. Every send is one sequence over a list of files (Send): one file is sent with its
+// own messages; several go in one FTP session, each announced right after its upload, and one
+// message at the end tells how it went.
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,8 +57,14 @@ public:
 
     void LoadSettings();  // silent on every failure
     void SaveSettings();  // throws platform::ERegistryException naming the refused value
-    void SendDroppedFile();   // the one file; shows its own failures
-    void SendDroppedFiles();  // two or more; one message at the end
+    // Sends the files to the saved destination (nothing without one, or while a send is under way).
+    void Send(const DroppedFiles& files);
+    bool Sending() const { return sending_; }
+    // Files dropped on the open window, chosen or pasted there: sent as a drop on the icon sends
+    // them, to the saved destination, asking first whether to save edited fields; the window stays.
+    void SendFromWindow(DroppedFiles files);
+    // Something dropped or pasted that is no file of this machine.
+    void RefuseNotLocalFiles();
 
     // The network components the window owns.
     std::unique_ptr<nmftp::TNMFTP> NMFTP1;
@@ -64,12 +72,26 @@ public:
 
 private:
     void CreateComponents();
+    bool HasDestination() const;
+    bool FieldsDifferFromSaved() const;
     bool TakeDestination();  // false: refused, with a message
     void WatchForProgress();
     void LogDialogue();
-    void SendWhatWasDropped();
-    void UploadAndNotify();
-    void SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
+    struct SendDestination {
+        std::string name;  // all CP932
+        std::string localPart;
+        std::string carrier;
+        std::string Address() const { return localPart + "@" + carrier; }
+    };
+    struct StoredSettings {
+        std::string name;  // CP932
+        std::string localPart;
+        int carrierIndex = 0;
+    };
+    StoredSettings ReadSettings() const;
+    std::optional<SendDestination> SavedDestination() const;
+    std::vector<const DroppedFile*> AcceptedFiles(const DroppedFiles& files, BatchReport& report);
+    std::optional<SendFailure> SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
     SendServer OpenSession(const DroppedFile& firstFile, std::int64_t firstSize);
     void Upload(const DroppedFile& file);
     void Notify(const SendServer& server, const std::string& fileName);
@@ -91,7 +113,10 @@ private:
     SendStage stage_ = SendStage::Preparing;
     std::string stageServer_;  // "host:port" of the step under way
     bool storeSent_ = false;   // the upload under way has sent its STOR
-    bool severalFiles_ = false;  // no message of its own for each file
+    bool sending_ = false;
+    SendDestination destination_;             // of the send under way
+    std::size_t filesInSend_ = 0;              // one: the file's own messages
+    std::vector<const DroppedFile*> uploads_;  // the send's accepted files
     bool sendOnSave_ = false;    // files came before a destination was saved
     bool cancelled_ = false;   // by the user: the send ends without a word
 };

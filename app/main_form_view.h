@@ -18,6 +18,9 @@ struct ProgressWindowContents {
     bool operator==(const ProgressWindowContents&) const = default;
 };
 
+// The answer to a question with はい, いいえ and キャンセル.
+enum class QuestionAnswer { Yes, No, Cancel };
+
 class TMainForm1View {
 public:
     virtual ~TMainForm1View() = default;
@@ -41,6 +44,9 @@ public:
 
     // The modal message dialog; returns when the user has dismissed it.
     virtual void ShowMessage(const std::string& cp932Text) = 0;
+
+    // The modal question with はい, いいえ and キャンセル; Esc and the close box answer キャンセル.
+    virtual QuestionAnswer AskQuestion(const std::string& cp932Text) = 0;
 
     // The send's progress window: not modal, captioned with the application title. Showing it
     // again updates it. Its キャンセル button, Esc and its close box call

@@ -24,11 +24,27 @@ std::string FormatsListMessage() {
 
 std::string SettingsFirstHint() { return platform::Cp932("送信先が未設定です。保存するとファイルを送信します。"); }
 
+std::string SaveBeforeSendingQuestion() {
+    return platform::Cp932(
+        "入力した設定はまだ保存されていません。\n\n"
+        "保存してから、その送信先に送信しますか？\n"
+        "「いいえ」を選ぶと、保存済みの送信先に送信します。");
+}
+
+std::string NotLocalFilesMessage() {
+    return platform::Cp932("送信できるのは、このコンピューターにあるファイルだけです。");
+}
+
 std::string DestinationRefusedMessage() {
     return platform::Cp932(
         "送信先のメールアドレスが正しくありません。\n\n"
         "左の欄には、メールアドレスの「＠」より前の部分を半角の英数字と記号で入力してください。"
         "「＠」より後ろは、右の一覧から選んでください。");
+}
+
+std::string CarrierMissingMessage() {
+    return platform::Cp932("送信先の携帯電話会社が選ばれていません。\n\n"
+                           "メールアドレスの「＠」より後ろを、右の一覧から選んでください。");
 }
 
 }  // namespace app

@@ -14,7 +14,13 @@ std::string FormatsListMessage();
 
 // The settings window's hint above the fields, while a dropped file waits for a destination.
 std::string SettingsFirstHint();
+// Asked when files are sent from the window while its fields differ from what is saved.
+std::string SaveBeforeSendingQuestion();
+// Something dropped or pasted on the window that is not a file on this machine.
+std::string NotLocalFilesMessage();
 // A destination's local part that cannot be saved.
 std::string DestinationRefusedMessage();
+// A destination without a carrier from the list, which cannot be saved.
+std::string CarrierMissingMessage();
 
 }  // namespace app

@@ -31,6 +31,8 @@ SendFailure ClassifySendFailure(SendStage stage, const std::exception_ptr& error
         std::rethrow_exception(error);
     } catch (const platform::EFOpenError& failure) {
         return {SendFailureKind::FileUnreadable, failure.what()};
+    } catch (const platform::EReadError& failure) {
+        return {SendFailureKind::FileUnreadable, failure.what()};
     } catch (const nmftp::FTPException& failure) {
         const auto kind = stage == SendStage::LoggingIn ? SendFailureKind::LogInRefused : SendFailureKind::UploadRefused;
         return {kind, WithoutLineEnd(failure.what())};

@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <system_error>
 #include <utility>
 
 #include "platform/cp932.h"
+#include "platform/file_lock.h"
+#include "platform/private_files.h"
 #include "platform/state_folder.h"
 
 namespace app {
@@ -33,17 +36,50 @@ std::string TimeText(bool withDate) {
     return std::string(text) + fraction;
 }
 
-// One line of the file: no line ends inside it, and no longer than the bound.
+// Control characters other than TAB as "\xNN": a hostile server's reply cannot put escape
+// sequences or NULs into the file. No byte of a double-byte character is one of them.
+std::string Printable(const std::string& text) {
+    std::string printable;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if ((byte >= 0x20 && byte != 0x7F) || ch == '\t') {
+            printable += ch;
+        } else {
+            char escaped[8] = {};
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            printable += escaped;
+        }
+    }
+    return printable;
+}
+
+// One line of the file: no line ends inside it, nothing that controls a terminal, and no longer
+// than the bound.
 std::string OneLine(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     for (char& ch : text)
         if (ch == '\n' || ch == '\r') ch = ' ';
+    text = Printable(text);
     if (text.size() > SendLog::MaxLineLength) {
         // Cut in CP932, before the conversion, so no character is split.
         std::size_t cut = 0;
         while (cut < SendLog::MaxLineLength) cut += platform::IsLeadByte(text[cut]) ? 2 : 1;
         text = text.substr(0, std::min(cut, text.size())) + " ...";
     }
+    return text;
+}
+
+// The file's name with an ASCII suffix, in the same folder.
+platform::FilePath Beside(const platform::FilePath& file, const std::string& suffix) {
+    std::filesystem::path name = file.Native();
+    name += suffix;
+    return platform::FilePath(name);
+}
+
+std::string RandomHex() {
+    std::random_device random;
+    char text[20] = {};
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
     return text;
 }
 
@@ -82,8 +118,10 @@ bool SendLog::Write() {
     if (linesLeftOut_ > 0) entry += TimeText(false) + " log: " + std::to_string(linesLeftOut_) + " more lines left out\n";
     entry_.clear();
 
-    std::error_code error;
-    std::filesystem::create_directories(file_.Native().parent_path(), error);
+    if (!platform::MakePrivateFolder(platform::FilePath(file_.Native().parent_path()))) return false;
+    // Copies of the program that end their sends together take turns at the read and replace.
+    const auto lock = platform::FileLock::Take(LockFile(), LockPatience);
+    if (!lock) return false;
     std::vector<std::string> entries = SendLogEntries(ReadWhole(file_.Native()));
     entries.push_back(std::move(entry));
     // The newest entries that fit, older ones dropped whole.
@@ -91,18 +129,20 @@ bool SendLog::Write() {
     std::size_t size = 0;
     while (kept < entries.size() && size + entries[entries.size() - 1 - kept].size() <= MaxFileSize)
         size += entries[entries.size() - 1 - kept++].size();
+    std::string text;
+    for (std::size_t i = entries.size() - kept; i < entries.size(); ++i) text += entries[i];
 
-    // Written beside the log, then put in its place: a send cut off halfway leaves the old log.
-    std::filesystem::path fresh = file_.Native();
-    fresh += ".new";
-    {
-        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        for (std::size_t i = entries.size() - kept; i < entries.size(); ++i) out << entries[i];
-        if (!out.flush()) return false;
-    }
-    std::filesystem::rename(fresh, file_.Native(), error);
+    // Written beside the log under a name of this write's own, then put in its place: a send cut
+    // off halfway leaves the old log.
+    const platform::FilePath fresh(Beside(file_, "." + RandomHex() + ".new"));
+    std::error_code error;
+    if (platform::WritePrivateFile(fresh, text)) std::filesystem::rename(fresh.Native(), file_.Native(), error);
+    else error = std::make_error_code(std::errc::io_error);
+    if (error) std::filesystem::remove(fresh.Native(), error);
     return !error;
 }
+
+platform::FilePath SendLog::LockFile() const { return Beside(file_, ".lock"); }
 
 std::vector<std::string> SendLogEntries(const std::string& text) {
     std::vector<std::string> entries;

@@ -3,7 +3,8 @@
 // send's dialogue with the servers (the FTP commands and replies, the notification's request
 // line and status, what the send decided), each line timestamped. A send's entry is kept in
 // memory while it runs and appended to the file when it ends; the file keeps the newest entries
-// within MaxFileSize, older sends dropped whole. Lines are CP932 inside the program and UTF-8 in
+// within MaxFileSize, older sends dropped whole. The file and its folder are the user's alone;
+// copies of the program take turns at it under a lock. Lines are CP932 inside the program and UTF-8 in
 // the file. The password never reaches the log: the FTP client reports "PASS " without it.
 //
 // A log that cannot be written is passed over without a word: it never fails or holds up a send.
@@ -23,6 +24,8 @@ public:
     // One entry's share: a server that answers with thousands of lines is cut off here.
     static constexpr std::size_t MaxEntrySize = 64 * 1024;
     static constexpr std::size_t MaxLineLength = 400;
+    // How long a write waits for another copy of the program to finish its own; then it is skipped.
+    static constexpr std::chrono::milliseconds LockPatience{1000};
 
     // file: the log file; an empty path keeps no log.
     explicit SendLog(platform::FilePath file);
@@ -38,6 +41,8 @@ public:
     bool Write();
 
     const platform::FilePath& File() const { return file_; }
+    // The file whose lock the writes take.
+    platform::FilePath LockFile() const;
 
 private:
     std::string Stamped(const std::string& text) const;

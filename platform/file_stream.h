@@ -25,6 +25,7 @@ public:
     void Write(const char* data, std::size_t count);  // throws Exception on a short write
     std::int64_t Position() const { return position_; }
     std::int64_t Size() const;
+    const std::string& Cp932Name() const { return path_; }
 
 private:
     std::FILE* file_ = nullptr;

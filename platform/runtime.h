@@ -44,6 +44,11 @@ class EFCreateError : public Exception {
 public:
     using Exception::Exception;
 };
+// A file stream that opened but could not give the bytes it holds (it shrank, say).
+class EReadError : public Exception {
+public:
+    using Exception::Exception;
+};
 
 // A text that does not convert to the number asked for.
 class EConvertError : public Exception {

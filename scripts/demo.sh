@@ -67,7 +67,7 @@ set +a
 export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/runtime
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
-export MILTE_UPLOAD_HOST=127.0.0.1 MILTE_FTP_PORT=$MILTE_TB_VSFTPD_PORT MILTE_HTTP_PORT=$MILTE_TB_NGINX_PORT
+export MILTE_UPLOAD_HOST=127.0.0.1 MILTE_FTP_PORT=$MILTE_TB_PYFTPD_PORT MILTE_HTTP_PORT=$MILTE_TB_NGINX_PORT
 
 titled_windows() { xdotool search --all --onlyvisible --pid "$1" --name '^ミルテ・ポスト$' 2> /dev/null || true; }
 wait_for_windows() {  # PID COUNT
@@ -124,9 +124,11 @@ say "What the program showed"
 grep '^dialog: ' "$OUT/program.log" | sed 's/\\n/\n    /g'
 
 say "What the service received"
-echo "FTP dialogue (vsftpd):"
-grep -E 'FTP (command|response)' "$MILTE_TB_VSFTPD_LOG" | sed -E 's/.*"(.*)"$/    \1/' || true
-stored=$(find "$MILTE_TB_VSFTPD_ROOT" -maxdepth 1 -type f -name '*.png' | head -1)
+# pyftpdlib's log keeps the bytes of the wire (vsftpd's writes "?" for each byte of a Japanese
+# name); they are CP932, shown in UTF-8 as the notification below, the password masked.
+echo "FTP dialogue (pyftpdlib), as CP932 shown in UTF-8:"
+grep -aE '^[<>] ' "$MILTE_TB_PYFTPD_LOG" | sed -E 's/^> PASS .*/> PASS ****/; s/^/    /' | iconv -f CP932 -t UTF-8 || true
+stored=$(find "$MILTE_TB_PYFTPD_ROOT" -maxdepth 1 -type f -name '*.png' | head -1)
 if [[ -n "$stored" ]] && cmp -s "$stored" "$SAMPLE"; then
     echo "Stored file: $(basename "$stored" | iconv -f CP932 -t UTF-8), $(stat -c %s "$stored") bytes, identical to the sample"
 else

@@ -64,6 +64,21 @@ void ShowMessageDialog(const std::string& cp932Text, QWidget* parent) {
     dialog.exec();
 }
 
+QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent) {
+    QMessageBox box(QMessageBox::Question, ToQString(ApplicationTitle()), ToQString(cp932Text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    LogShownWindow(QStringLiteral("question"), box.windowTitle(), box.text());
+    box.exec();
+    if (box.clickedButton() == yes) return QuestionAnswer::Yes;
+    if (box.clickedButton() == no) return QuestionAnswer::No;
+    return QuestionAnswer::Cancel;
+}
+
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent) {
     QMessageBox box(QMessageBox::Critical, ToQString(ApplicationTitle()), ToQString(FailureDisplayText(cp932Message)),
                     QMessageBox::Ok, parent);

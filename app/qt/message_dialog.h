@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "app/main_form_view.h"
+
 class QLabel;
 class QPushButton;
 
@@ -28,6 +30,9 @@ private:
 
 // Shows the message dialog and waits until it is dismissed.
 void ShowMessageDialog(const std::string& cp932Text, QWidget* parent);
+
+// The question with はい, いいえ and キャンセル (Esc and the close box answer キャンセル).
+QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent);
 
 // The failure display: the failure's message (with its full stop), an error icon, one OK button.
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent);

@@ -1,9 +1,17 @@
 #include "app/qt/qt_main_form1.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +23,8 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/dropped_file_check.h"
+#include "app/message_texts.h"
 #include "app/qt/message_dialog.h"
 #include "app/qt/progress_window.h"
 #include "app/qt/qt_text.h"
@@ -53,8 +63,8 @@ QtMainForm1::QtMainForm1(DroppedFiles files, QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, true);  // a tool window would not end the program otherwise
     setObjectName("MainForm1");
     setWindowTitle(ToQString(ApplicationTitle()));
-    setFixedSize(318, 306);
-    setAcceptDrops(false);
+    setFixedSize(318, 344);
+    setAcceptDrops(true);
     SetWindowLook(this);
 
     CreateControls();
@@ -66,7 +76,7 @@ QtMainForm1::~QtMainForm1() = default;
 
 void QtMainForm1::CreateControls() {
     Shape2 = Place(new ShapeWidget(Grey, this), "Shape2", 12, 96, 294, 60, font());
-    Label5 = Place(new QLabel(this), "Label5", 16, 216, 290, 60, ControlFont(12));
+    Label5 = Place(new QLabel(this), "Label5", 16, 254, 290, 60, ControlFont(12));
     Label5->setText(QStringLiteral(
         "「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
         "リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。"));
@@ -79,8 +89,8 @@ void QtMainForm1::CreateControls() {
     Label3 = Place(TitleLabel(QStringLiteral("＠"), this), "Label3", 132, 124, 17, 16, ControlFont(16, true));
     const QFont linkFont = ControlFont(12, false, true);
     SpeedButton1 = Place(LinkButton(QStringLiteral("info."), this), "SpeedButton1", 288, 2, 28, 24, linkFont);
-    SpeedButton2 = Place(LinkButton(QStringLiteral("サービスの詳細(WEB)"), this), "SpeedButton2", 194, 278, 120, 24, linkFont);
-    SpeedButton3 = Place(LinkButton(QStringLiteral("対応ファイル形式"), this), "SpeedButton3", 4, 278, 120, 24, linkFont);
+    SpeedButton2 = Place(LinkButton(QStringLiteral("サービスの詳細(WEB)"), this), "SpeedButton2", 194, 316, 120, 24, linkFont);
+    SpeedButton3 = Place(LinkButton(QStringLiteral("対応ファイル形式"), this), "SpeedButton3", 4, 316, 120, 24, linkFont);
 
     ComboBox1 = Place(new QComboBox(this), "ComboBox1", 154, 120, 140, 24, ControlFont(16));
     ComboBox1->setEditable(false);
@@ -94,6 +104,13 @@ void QtMainForm1::CreateControls() {
     Button1->setEnabled(false);
     Button1->setDefault(true);  // Enter in the window presses it (keyPressEvent), and it looks it
     Button1->setAutoDefault(true);  // Enter on the focused button presses it, as Space does
+    Button2 = Place(new QPushButton(QStringLiteral("ファイルを選んで送信..."), this), "Button2", 69, 204, 180, 25,
+                    ControlFont(16));
+    Button2->setAutoDefault(false);
+    HowTo = Place(new QLabel(QStringLiteral("ここかアイコンへのドロップでも送信できます。"), this), "HowTo", 16, 234, 290, 16,
+                  ControlFont(12));
+    HowTo->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    SetTextColour(HowTo, Grey);
     Hint = Place(new QLabel(this), "Hint", 12, 6, 294, 16, ControlFont(12));
     Hint->setTextFormat(Qt::PlainText);
     Hint->hide();
@@ -103,12 +120,14 @@ void QtMainForm1::CreateControls() {
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, ComboBox1);
     setTabOrder(ComboBox1, Button1);
+    setTabOrder(Button1, Button2);
 }
 
 void QtMainForm1::BindHandlers() {
     connect(Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { RunHandler([this] { logic_->Edit1Change(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { RunHandler([this] { logic_->Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { ChooseFiles(); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton1Click(); }); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton2Click(); }); });
     connect(SpeedButton3, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton3Click(); }); });
@@ -147,6 +166,7 @@ void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
     Hint->show();
 }
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
+QuestionAnswer QtMainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, this); }
 void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
 void QtMainForm1::HideProgress() { ProgressForm->hide(); }
 
@@ -170,12 +190,65 @@ void QtMainForm1::setVisible(bool visible) {
 }
 
 // Enter in a field or on the list presses the default button, as in a dialog, while it is enabled.
+// Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard (a text field takes its own
+// Ctrl+V, pasting text, before it reaches here).
 void QtMainForm1::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Button1->isEnabled()) {
         Button1->click();
         return;
     }
+    if (event->matches(QKeySequence::Open)) {
+        ChooseFiles();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        PasteFiles();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void QtMainForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && !logic_->Sending()) event->acceptProposedAction();
+    else event->ignore();  // the no-entry cursor
+}
+
+void QtMainForm1::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls() || logic_->Sending()) return event->ignore();
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // After the drop has returned to its source: the send waits on the network.
+    QMetaObject::invokeMethod(this, [this, urls] { SendUrls(urls); }, Qt::QueuedConnection);
+}
+
+void QtMainForm1::ChooseFiles() {
+    if (logic_->Sending()) return;
+    const QString filter = QStringLiteral("対応ファイル形式 (") + QString::fromLatin1(ChooserPattern(' ')) +
+                           QStringLiteral(");;すべてのファイル (*)");
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, QStringLiteral("送信するファイルを選択"), QString(), filter);
+    QList<QUrl> urls;
+    for (const QString& path : chosen) urls.append(QUrl::fromLocalFile(path));
+    SendUrls(urls);
+}
+
+void QtMainForm1::PasteFiles() {
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    if (clipboard == nullptr || !clipboard->hasUrls() || logic_->Sending()) return;
+    SendUrls(clipboard->urls());
+}
+
+void QtMainForm1::SendUrls(const QList<QUrl>& urls) {
+    if (urls.isEmpty()) return;
+    std::vector<platform::FilePath> paths;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            RunHandler([this] { logic_->RefuseNotLocalFiles(); });
+            return;
+        }
+        const QByteArray name = QFile::encodeName(url.toLocalFile());
+        paths.emplace_back(std::filesystem::path(name.toStdString()));
+    }
+    RunHandler([this, &paths] { logic_->SendFromWindow(DroppedFilesFromPaths(paths)); });
 }
 
 void QtMainForm1::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include "app/main_form_view.h"
 
 class QComboBox;
+class QUrl;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,6 +39,7 @@ public:
     void SetButton1Enabled(bool enabled) override;
     void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
+    QuestionAnswer AskQuestion(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;
@@ -54,6 +56,9 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on the window are sent; not while a send is under way.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
@@ -61,6 +66,10 @@ private:
     // A failure escaping a handler goes to the failure display; the window goes on.
     void RunHandler(const std::function<void()>& handler);
     void CentreOnScreen();
+    void ChooseFiles();  // Ctrl+O: the file chooser
+    void PasteFiles();   // Ctrl+V outside the text fields
+    // Sends the files the URLs name; anything but local files is refused with a message.
+    void SendUrls(const QList<QUrl>& urls);
 
     // Controls in layout order: painted items first, then those that take input.
     ShapeWidget* Shape2 = nullptr;
@@ -76,6 +85,8 @@ private:
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;  // chooses files to send
+    QLabel* HowTo = nullptr;         // how to send, in one line
     QLabel* Hint = nullptr;  // above everything else, shown on request only
     ProgressWindow* ProgressForm = nullptr;  // a window of its own, shown during a long send
 

@@ -34,6 +34,17 @@ void LogShownWindow(const char* kind, const std::wstring& caption, const std::ws
 
 void ShowMessageDialog(const std::string& cp932Text, HWND owner) { ShowBox(cp932Text, owner, 0); }
 
+QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner) {
+    const std::wstring caption = WideFromCp932(ApplicationTitle());
+    const std::wstring text = WideFromCp932(cp932Text);
+    LogShownWindow("question", caption, text);
+    switch (::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND)) {
+    case IDYES: return QuestionAnswer::Yes;
+    case IDNO: return QuestionAnswer::No;
+    default: return QuestionAnswer::Cancel;
+    }
+}
+
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner) {
     ShowBox(FailureDisplayText(cp932Message), owner, MB_ICONERROR);
 }

@@ -6,10 +6,14 @@
 
 #include <string>
 
+#include "app/main_form_view.h"
+
 namespace app::win32 {
 
 // No icon; returns when the user has dismissed it. owner may be null.
 void ShowMessageDialog(const std::string& cp932Text, HWND owner);
+// The question with はい, いいえ and キャンセル (Esc and the close box answer キャンセル).
+QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner);
 
 // The failure's message with its full stop, under the error icon.
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner);

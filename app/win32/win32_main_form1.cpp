@@ -1,7 +1,9 @@
 #include "app/win32/win32_main_form1.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <imm.h>
+#include <shellapi.h>
 
 #include <array>
 #include <exception>
@@ -9,6 +11,7 @@
 
 #include "app/build_constants.h"
 #include "app/dialog_texts.h"
+#include "app/dropped_file_check.h"
 #include "app/win32/form_window.h"
 #include "app/win32/message_box.h"
 #include "app/win32/painted_controls.h"
@@ -25,8 +28,11 @@ using platform::win32::WideFromCp932;
 
 constexpr wchar_t MainFormClass[] = L"MiltePostMainForm1";
 constexpr int ClientWidth = 318;
-constexpr int ClientHeight = 306;
+constexpr int ClientHeight = 344;
 constexpr int ComboBox1Rows = 20;
+
+constexpr wchar_t ChooseButtonText[] = L"ファイルを選んで送信...";
+constexpr wchar_t HowToText[] = L"ここかアイコンへのドロップでも送信できます。";
 
 constexpr wchar_t ServiceDescription[] =
     L"「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
@@ -80,6 +86,7 @@ Win32MainForm1::Win32MainForm1(DroppedFiles files) {
     CreateFonts();
     CreateMainWindow();
     CreateControls();
+    ::DragAcceptFiles(window_, TRUE);
     progress_ = std::make_unique<Win32ProgressWindow>(window_, dpi_, [this] {
         RunHandler([this] { logic_->CancelButtonClick(); });
     });
@@ -117,14 +124,14 @@ HWND Win32MainForm1::CreateControl(ControlId id, const wchar_t* windowClass, con
 void Win32MainForm1::CreateControls() {
     constexpr DWORD Label = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
     CreateControl(IdShape2, ShapeClass, L"", 0, 0, {12, 96, 294, 60}, nullptr);
-    CreateControl(IdLabel5, L"STATIC", ServiceDescription, SS_NOPREFIX | SS_LEFT, 0, {16, 216, 290, 60}, font12_);
+    CreateControl(IdLabel5, L"STATIC", ServiceDescription, SS_NOPREFIX | SS_LEFT, 0, {16, 254, 290, 60}, font12_);
     CreateControl(IdShape1, ShapeClass, L"", 0, 0, {12, 20, 220, 60}, nullptr);
     CreateControl(IdLabel1, L"STATIC", L" あなたの名前 ", Label, 0, {24, 12, 110, 16}, font16Bold_);
     CreateControl(IdLabel2, L"STATIC", L" 送信先（携帯） ", Label, 0, {24, 92, 115, 16}, font16Bold_);
     CreateControl(IdLabel3, L"STATIC", L"＠", Label, 0, {132, 124, 17, 16}, font16Bold_);
     CreateControl(IdSpeedButton1, LinkButtonClass, L"info.", 0, 0, {288, 2, 28, 24}, linkFont_);
-    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 278, 120, 24}, linkFont_);
-    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 278, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 316, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 316, 120, 24}, linkFont_);
 
     HWND combo = CreateControl(IdComboBox1, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
                                {154, 120, 140, 24}, font16_);
@@ -138,6 +145,8 @@ void Win32MainForm1::CreateControls() {
     ::ImmAssociateContextEx(edit2, nullptr, 0);  // the local part is typed without Japanese conversion
     CreateControl(IdButton1, L"BUTTON", L"設定保存", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED, 0, {98, 172, 120, 25},
                   font16_);
+    CreateControl(IdButton2, L"BUTTON", ChooseButtonText, BS_PUSHBUTTON | WS_TABSTOP, 0, {69, 204, 180, 25}, font16_);
+    CreateControl(IdHowTo, L"STATIC", HowToText, SS_NOPREFIX | SS_CENTER, 0, {16, 234, 290, 16}, font12_);
     HWND hint = CreateControl(IdHint, L"STATIC", L"", SS_NOPREFIX | SS_LEFTNOWORDWRAP, 0, {12, 6, 294, 16}, font12_);
     ::ShowWindow(hint, SW_HIDE);
     StackControls();
@@ -168,9 +177,9 @@ void Win32MainForm1::FitComboBox1Height(int height96) {
 // The painted items lie in layout order, each covering the ones before it (a title covers its
 // frame's line); the input controls lie above them all, in tab order, which is the stacking order.
 void Win32MainForm1::StackControls() {
-    constexpr std::array<ControlId, 14> TopToBottom = {
-        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdHint,    IdSpeedButton3, IdSpeedButton2,
-        IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
+    constexpr std::array<ControlId, 16> TopToBottom = {
+        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdButton2, IdHint,   IdHowTo,  IdSpeedButton3,
+        IdSpeedButton2, IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
     };
     HWND above = HWND_TOP;
     for (ControlId id : TopToBottom) {
@@ -188,9 +197,83 @@ void Win32MainForm1::Show() {
 }
 
 
+// Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard, except in a text field,
+// which pastes text as before.
 bool Win32MainForm1::TranslateDialogKey(MSG& message) {
     if (!::IsWindow(window_) || (message.hwnd != window_ && !::IsChild(window_, message.hwnd))) return false;
+    if (message.message == WM_KEYDOWN && (::GetKeyState(VK_CONTROL) & 0x8000) != 0) {
+        const bool inField = message.hwnd == Control(IdEdit1) || message.hwnd == Control(IdEdit2);
+        if (message.wParam == 'O') {
+            ChooseFiles();
+            return true;
+        }
+        if (message.wParam == 'V' && !inField) {
+            PasteFiles();
+            return true;
+        }
+    }
     return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void Win32MainForm1::ChooseFiles() {
+    if (logic_->Sending()) return;
+    // Two filters, each a name and a pattern, ended by an empty string.
+    const std::wstring pattern = WideFromCp932(ChooserPattern(';'));
+    std::wstring filter = L"対応ファイル形式";
+    filter += L'\0' + pattern + L'\0' + L"すべてのファイル" + L'\0' + L"*.*" + L'\0';
+    std::vector<wchar_t> chosen(1 << 16);  // many long paths
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = chosen.data();
+    dialog.nMaxFile = static_cast<DWORD>(chosen.size());
+    dialog.lpstrTitle = L"送信するファイルを選択";
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!::GetOpenFileNameW(&dialog)) return;
+    // One file: its path. Several: the folder, then each name, each ended by a NUL.
+    std::vector<std::wstring> parts;
+    for (const wchar_t* part = chosen.data(); *part != L'\0'; part += parts.back().size() + 1) parts.emplace_back(part);
+    if (parts.size() == 1) return SendPaths(parts);
+    std::vector<std::wstring> paths;
+    for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(parts[0] + L"\\" + parts[i]);
+    SendPaths(paths);
+}
+
+void Win32MainForm1::PasteFiles() {
+    if (logic_->Sending() || !::IsClipboardFormatAvailable(CF_HDROP) || !::OpenClipboard(window_)) return;
+    std::vector<std::wstring> paths;
+    if (auto drop = static_cast<HDROP>(::GetClipboardData(CF_HDROP))) {
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring path(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+            ::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+            paths.push_back(path);
+        }
+    }
+    ::CloseClipboard();
+    SendPaths(paths);
+}
+
+void Win32MainForm1::SendDroppedFiles(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        ::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+        paths.push_back(path);
+    }
+    ::DragFinish(drop);
+    if (!logic_->Sending()) SendPaths(paths);
+}
+
+void Win32MainForm1::SendPaths(const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return;
+    std::vector<platform::FilePath> files;
+    for (const std::wstring& path : paths) files.emplace_back(std::filesystem::path(path));
+    ::DragAcceptFiles(window_, FALSE);  // a drop during the send meets the no-entry cursor
+    RunHandler([this, &files] { logic_->SendFromWindow(DroppedFilesFromPaths(files)); });
+    if (::IsWindow(window_)) ::DragAcceptFiles(window_, TRUE);
 }
 
 LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -216,6 +299,9 @@ LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_SETFOCUS:
         if (::IsWindow(focusOnActivate_) && ::IsWindowEnabled(focusOnActivate_)) ::SetFocus(focusOnActivate_);
         return 0;
+    case WM_DROPFILES:
+        SendDroppedFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);  // the main window's end is the program's
         return 0;
@@ -233,6 +319,9 @@ void Win32MainForm1::OnCommand(int id, int code) {
         break;
     case IdButton1:  // Enter comes here as a click also while the button is disabled
         if (code == BN_CLICKED && ::IsWindowEnabled(Control(IdButton1))) RunHandler([this] { logic_->Button1Click(); });
+        break;
+    case IdButton2:
+        if (code == BN_CLICKED) ChooseFiles();
         break;
     case IdSpeedButton1:
         RunHandler([this] { logic_->SpeedButton1Click(); });
@@ -315,7 +404,8 @@ void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
     ::GetWindowRect(window_, &frame);
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + Scaled(HintHeight),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int id = IdShape2; id <= IdButton1; ++id) {
+    for (int id = IdShape2; id <= IdHowTo; ++id) {
+        if (id == IdHint) continue;
         HWND control = Control(static_cast<ControlId>(id));
         RECT bounds;
         ::GetWindowRect(control, &bounds);
@@ -327,6 +417,7 @@ void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
 }
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
+QuestionAnswer Win32MainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, window_); }
 void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }
 void Win32MainForm1::HideProgress() { progress_->Hide(); }
 

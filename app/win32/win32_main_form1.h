@@ -31,6 +31,8 @@ enum ControlId : int {
     IdEdit2,
     IdButton1,
     IdHint,  // shown on request only, above the others
+    IdButton2,  // chooses files to send
+    IdHowTo,    // how to send, in one line
 };
 
 class Win32MainForm1 : public TMainForm1View {
@@ -59,6 +61,7 @@ public:
     void SetButton1Enabled(bool enabled) override;
     void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
+    QuestionAnswer AskQuestion(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;
@@ -78,6 +81,11 @@ private:
     void FitComboBox1Height(int height96);
     void OnCommand(int id, int code);
     void OnEditChange(int id);
+    void ChooseFiles();  // Ctrl+O: the system's file chooser
+    void PasteFiles();   // Ctrl+V outside the text fields: CF_HDROP
+    // Sends the files of a drop or of the clipboard, as a drop on the icon sends them.
+    void SendDroppedFiles(HDROP drop);
+    void SendPaths(const std::vector<std::wstring>& paths);
     void SetFieldText(ControlId id, const std::string& cp932Text);
     // A failure escaping a handler goes to the failure display; the window goes on.
     void RunHandler(const std::function<void()>& handler);

@@ -322,12 +322,12 @@ void TNMFTP::UploadFile(const platform::FilePath& localFile, const std::string& 
 bool TNMFTP::TransferFile(const platform::FilePath& localFile, const std::string& storeLine,
                           const std::string& storeReport, bool& failureReported) {
     DiscardWaitingInput();
+    // Opened once, before the server hears of a transfer: a file missing now fails here, and one
+    // moved or locked after the STOR is still the file opened.
+    platform::FileStream file(localFile, platform::FileStream::Mode::Read);
+    const std::int64_t size = file.Size();
     DataSocket = std::make_unique<psock::TPowersock>();
     DataSocket->TimeOut = TimeOut;
-    {
-        // Fail on a missing file before the server hears of a transfer.
-        platform::FileStream probe(localFile, platform::FileStream::Mode::Read);
-    }
     if (OnPacketSent) DataSocket->OnPacketSent = OnPacketSent;
 
     const bool ready = Passive ? OpenPassiveDataConnection(failureReported) : AnnounceDataPort(failureReported);
@@ -344,26 +344,37 @@ bool TNMFTP::TransferFile(const platform::FilePath& localFile, const std::string
     FailIfControlInterrupted();
     if (OnTransactionStart) OnTransactionStart(this);
     try {
-        DataSocket->SendFile(localFile);
+        DataSocket->SendFile(file, size);
+    } catch (const platform::EReadError&) {
+        // A graceful close would tell the server the file is complete. The server answers the
+        // broken transfer: that reply is read here, so the next command reads its own.
+        DataSocket->ResetConnection();
+        ReadTransferReply();
+        throw;
     } catch (...) {
-        // A graceful close would tell the server the file is complete.
         DataSocket->ResetConnection();
         throw;
     }
     if (OnTransactionStop) OnTransactionStop(this);
     DataSocket->Disconnect();  // the end of the file for the server
 
-    FailIfControlInterrupted();
-    const std::string finalReply = ReadLn();
-    if (!finalReply.empty()) ReportStatus(1, finalReply);
-    ReadReplyContinuation(finalReply);
-    if (finalReply.empty()) throw ClosedWithoutReply();
+    const std::string finalReply = ReadTransferReply();
     // A negative final reply means the server did not keep the file.
     if (IsFailure(ReplyCode(finalReply), 400, 599)) {
         ReportRefusedUpload(finalReply, false, failureReported);
         return false;
     }
     return true;
+}
+
+// The server's verdict on the transfer, after the data connection has ended.
+std::string TNMFTP::ReadTransferReply() {
+    FailIfControlInterrupted();
+    const std::string reply = ReadLn();
+    if (!reply.empty()) ReportStatus(1, reply);
+    ReadReplyContinuation(reply);
+    if (reply.empty()) throw ClosedWithoutReply();
+    return reply;
 }
 
 // A refusal of the transfer: the data socket is done with, so it goes before OnFailure runs
@@ -376,7 +387,8 @@ void TNMFTP::ReportRefusedUpload(const std::string& reply, bool unsupportedToo, 
 
 bool TNMFTP::OpenPassiveDataConnection(bool& failureReported) {
     const std::string reply = Command("PASV");
-    if (ReplyNumber >= 500) {
+    // Only a 227 carries a port; any other reply is the server's word on the transfer.
+    if (ReplyNumber != 227) {
         ReportRefusedUpload(reply, false, failureReported);
         return false;
     }

@@ -106,6 +106,7 @@ private:
                     const std::string& remoteName);
     bool TransferFile(const platform::FilePath& localFile, const std::string& storeLine,
                       const std::string& storeReport, bool& failureReported);
+    std::string ReadTransferReply();
     void ReportRefusedUpload(const std::string& reply, bool unsupportedToo, bool& failureReported);
     bool OpenPassiveDataConnection(bool& failureReported);
     bool AnnounceDataPort(bool& failureReported);

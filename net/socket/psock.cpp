@@ -690,9 +690,12 @@ std::string TPowersock::Transaction(const std::string& command) {
 void TPowersock::SendFile(const std::string& fileName) { SendFile(platform::FilePath::FromCp932(fileName)); }
 
 void TPowersock::SendFile(const platform::FilePath& fileName) {
-    ReportStatus(LevelTrace, "SendFile");
     platform::FileStream file(fileName, platform::FileStream::Mode::Read);
-    const std::int64_t size = file.Size();
+    SendFile(file, file.Size());
+}
+
+void TPowersock::SendFile(platform::FileStream& file, std::int64_t size) {
+    ReportStatus(LevelTrace, "SendFile");
     const auto packetSent = [this](int sent) {
         BytesSent += sent;
         if (OnPacketSent) OnPacketSent(this);
@@ -701,7 +704,7 @@ void TPowersock::SendFile(const platform::FilePath& fileName) {
         if (!Canceled) {
             const std::size_t got = file.Read(IOBuffer.data(), MaxPiece);
             if (got == 0 && file.Position() < size)
-                throw Exception("Read error on file \"" + fileName.Cp932ForMessage() + "\"");
+                throw platform::EReadError("Read error on file \"" + file.Cp932Name() + "\"");
             SendAll(IOBuffer.data(), static_cast<int>(got), true, packetSent);
         }
     } while (file.Position() < size && !Canceled);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_path.h"
+#include "platform/file_stream.h"
 #include "platform/message_queue.h"
 #include "platform/runtime.h"
 #include "platform/sockets.h"
@@ -130,6 +131,8 @@ public:
     std::string ReadLn();
     void SendFile(const std::string& fileName);  // a file named by CP932 text
     void SendFile(const platform::FilePath& fileName);
+    // The first size bytes of a file already open; EReadError when it gives fewer.
+    void SendFile(platform::FileStream& file, std::int64_t size);
     void CaptureFile(const std::string& fileName);
     // announced: the length the peer said it will send (-1 = unknown); room for it, up to
     // MaxCaptureReserve, is reserved before reading.

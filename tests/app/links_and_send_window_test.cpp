@@ -18,9 +18,16 @@
 #include <memory>
 #include <string>
 #include <utility>
+
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <vector>
 
 #include "app/build_constants.h"
+#include "app/message_texts.h"
+#include "platform/cp932.h"
 #include "app/qt/progress_window.h"
 #include "app/qt/qt_main_form1.h"
 #include "platform/registry.h"
@@ -201,6 +208,61 @@ TEST_F(LinksAndSend, InTheProgressWindowReturnAndSpaceDoNotCancelAsNoButtonHasTh
     EXPECT_EQ(cancels, 0);
     QTest::keyClick(keyboard, Qt::Key_Escape);
     EXPECT_EQ(cancels, 1);
+}
+
+// Files dropped on the open window go through the send a drop on the icon starts, to the saved
+// destination, and the window stays. With the fields edited, the question comes first: はい saves
+// them and sends, いいえ sends to the saved destination and keeps the edits, キャンセル sends nothing.
+TEST_F(LinksAndSend, ADropOnTheWindowSendsAndEditedFieldsAreAskedAboutFirst) {
+    ScopedEnvironment environment;
+    environment.Set("MILTE_UPLOAD_HOST", "127.0.0.1");
+    environment.Set("MILTE_FTP_PORT", "1");  // nothing listens: each send fails at once
+    {
+        platform::TRegistry registry;
+        registry.OpenKey(std::string("\\") + SettingsKey, true);
+        registry.WriteString("NAME", "Taro");
+        registry.WriteString("MAIL1", "taro");
+        registry.WriteInteger("MAIL2", 0);
+    }
+    testsupport::TempDir files;
+    const auto file = files.Write("photo.jpg", "data");
+    QtMainForm1 window({});
+    window.show();
+    const auto drop = [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // Straight to the window's own handling: outside a drag under way Qt passes no drop on.
+        static_cast<QObject&>(window).event(&event);
+        QTest::qWait(300);  // the send runs once the drop is over
+    };
+    const std::string failed = "message: インターネットに接続できません。";
+    const std::string question = "question: " + platform::Cp932ToUtf8(app::SaveBeforeSendingQuestion());
+    const auto saved = [] {
+        platform::TRegistry registry;
+        registry.OpenKey(SettingsKey, false);
+        return registry.ReadString("MAIL1");
+    };
+    const auto began = [&](const std::string& first) { return log_.size() >= 2 && log_[1].rfind(first, 0) == 0; };
+
+    drop();  // the fields as saved: no question
+    EXPECT_TRUE(began(failed)) << testing::PrintToString(log_);
+    EXPECT_TRUE(window.isVisible());
+
+    window.findChild<QLineEdit*>("Edit2")->setText("hanako");
+    for (const char* answer : {"キャンセル", "いいえ", "はい"}) {
+        SCOPED_TRACE(answer);
+        log_.clear();
+        answerer_.questionAnswer = answer;
+        drop();
+        ASSERT_FALSE(log_.empty());
+        EXPECT_EQ(log_[0], question);
+        if (std::string(answer) == "キャンセル") EXPECT_EQ(log_.size(), 1u) << "nothing sent";
+        else EXPECT_TRUE(log_.size() == 3 && log_[2].rfind(failed, 0) == 0) << testing::PrintToString(log_);
+        EXPECT_EQ(saved(), std::string(answer) == "はい" ? "hanako" : "taro");
+        EXPECT_EQ(window.findChild<QLineEdit*>("Edit2")->text(), "hanako");  // the edit stays
+        EXPECT_TRUE(window.isVisible());
+    }
 }
 
 }  // namespace

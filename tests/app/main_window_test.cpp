@@ -108,17 +108,19 @@ TEST_F(MainWindow, EveryControlHasItsPlaceFontAndText) {
         "「ミルテ」は、携帯電話向け無料ファイル転送サービスです。このソフトウェアから送信されたファイルは、"
         "リンク付きメールとして送信先に届きます。リンクされたファイルは専用の携帯アプリにより、快適に閲覧することができます。");
     const std::vector<ControlRow> table = {
-        {"Label5", {16, 216, 290, 60}, description, 12, false, false, true},
+        {"Label5", {16, 254, 290, 60}, description, 12, false, false, true},
         {"Label1", {24, 12, 110, 16}, QStringLiteral(" あなたの名前 "), 16, true, false, true},
         {"Label2", {24, 92, 115, 16}, QStringLiteral(" 送信先（携帯） "), 16, true, false, true},
         {"Label3", {132, 124, 17, 16}, QStringLiteral("＠"), 16, true, false, true},
         {"SpeedButton1", {288, 2, 28, 24}, QStringLiteral("info."), 12, false, true, true},
-        {"SpeedButton2", {194, 278, 120, 24}, QStringLiteral("サービスの詳細(WEB)"), 12, false, true, true},
-        {"SpeedButton3", {4, 278, 120, 24}, QStringLiteral("対応ファイル形式"), 12, false, true, true},
+        {"SpeedButton2", {194, 316, 120, 24}, QStringLiteral("サービスの詳細(WEB)"), 12, false, true, true},
+        {"SpeedButton3", {4, 316, 120, 24}, QStringLiteral("対応ファイル形式"), 12, false, true, true},
         {"ComboBox1", {154, 120, 140, 24}, QString::fromLatin1(app::CarrierDomains[0]), 16, false, false, false},
         {"Edit1", {30, 40, 184, 24}, QString(), 16, false, false, false},
         {"Edit2", {30, 120, 100, 24}, QString(), 16, false, false, false},
         {"Button1", {98, 172, 120, 25}, QStringLiteral("設定保存"), 16, false, false, false},
+        {"Button2", {69, 204, 180, 25}, QStringLiteral("ファイルを選んで送信..."), 16, false, false, false},
+        {"HowTo", {16, 234, 290, 16}, QStringLiteral("ここかアイコンへのドロップでも送信できます。"), 12, false, false, true},
     };
     const QColor grey(0x80, 0x80, 0x80);
     for (const auto& row : table) {
@@ -163,16 +165,16 @@ TEST_F(MainWindow, EveryControlHasItsPlaceFontAndText) {
     EXPECT_FALSE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
 
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ミルテ・ポスト"));
-    EXPECT_EQ(window->size(), QSize(318, 306));
+    EXPECT_EQ(window->size(), QSize(318, 344));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(window->windowType(), Qt::Tool);
     EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_FALSE(window->acceptDrops());
+    EXPECT_TRUE(window->acceptDrops());
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_TRUE(log_.empty());
 }
 
-TEST_F(MainWindow, TabVisitsTheFieldsTheListAndTheEnabledButtonOnly) {
+TEST_F(MainWindow, TabVisitsTheFieldsTheListTheEnabledSaveButtonAndTheChooser) {
     auto window = Open();
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -186,12 +188,12 @@ TEST_F(MainWindow, TabVisitsTheFieldsTheListAndTheEnabledButtonOnly) {
     };
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "Edit1");
-    EXPECT_EQ(focusAfterTabs(3), (std::vector<std::string>{"Edit2", "ComboBox1", "Edit1"}));
+    EXPECT_EQ(focusAfterTabs(4), (std::vector<std::string>{"Edit2", "ComboBox1", "Button2", "Edit1"}));
 
     QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit1"), "a");
     QTest::keyClicks(Find<QLineEdit>(window.get(), "Edit2"), "b");
     Find<QLineEdit>(window.get(), "Edit1")->setFocus();
-    EXPECT_EQ(focusAfterTabs(4), (std::vector<std::string>{"Edit2", "ComboBox1", "Button1", "Edit1"}));
+    EXPECT_EQ(focusAfterTabs(5), (std::vector<std::string>{"Edit2", "ComboBox1", "Button1", "Button2", "Edit1"}));
     for (const char* flat : {"SpeedButton1", "SpeedButton2", "SpeedButton3"})
         EXPECT_EQ(Find<QToolButton>(window.get(), flat)->focusPolicy(), Qt::NoFocus) << flat;
 }
@@ -230,8 +232,9 @@ TEST_F(MainWindow, ANameOfTheWrongTypeStopsTheLoadSilently) {
     EXPECT_TRUE(log_.empty());
 }
 
-TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
-    for (int stored : {static_cast<int>(std::size(app::CarrierDomains)), -1}) {
+// A stored carrier this build's list lacks selects none; saving without a carrier is refused.
+TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndCannotBeSaved) {
+    for (int stored : {static_cast<int>(std::size(app::CarrierDomains)), 99, -1}) {
         SCOPED_TRACE(stored);
         log_.clear();
         StoreSettings(std::string("Taro\0", 5), platform::REG_SZ, "taro", stored);
@@ -241,11 +244,11 @@ TEST_F(MainWindow, AnIndexOutsideTheListSelectsNothingAndSavesAsMinusOne) {
         EXPECT_EQ(combo->currentText(), "");
         ASSERT_TRUE(Find<QPushButton>(window.get(), "Button1")->isEnabled());
         ClickSave(window.get());
-        EXPECT_EQ(log_, (Log{"beep", Confirmation}));
-        EXPECT_TRUE(HasClosed(*window));
+        EXPECT_EQ(log_, (Log{"beep", "message: " + platform::Cp932ToUtf8(app::CarrierMissingMessage())}));
+        EXPECT_TRUE(window->isVisible());
         platform::TRegistry registry;
         registry.OpenKey(SettingsKey, false);
-        EXPECT_EQ(registry.ReadInteger("MAIL2"), -1);
+        EXPECT_EQ(registry.ReadInteger("MAIL2"), stored);  // as it was
     }
 }
 
@@ -323,7 +326,7 @@ TEST_F(MainWindow, TheSettingsHintGrowsTheWindowByItsLineAboveEverythingElse) {
     EXPECT_EQ(hint->text().toStdString(), platform::Cp932ToUtf8(app::SettingsFirstHint()));
     EXPECT_EQ(hint->geometry(), QRect(12, 6, 294, 16));
     EXPECT_LE(QFontMetrics(hint->font()).horizontalAdvance(hint->text()), hint->width());  // one line, all of it
-    EXPECT_EQ(window->size(), QSize(318, 330));
+    EXPECT_EQ(window->size(), QSize(318, 344 + 24));
     EXPECT_EQ(Find<QWidget>(window.get(), "Edit1")->geometry(), edit1.translated(0, 24));
     EXPECT_EQ(Find<QWidget>(window.get(), "SpeedButton3")->geometry(), link.translated(0, 24));
 }

@@ -5,7 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <thread>
+#include <vector>
 #include <string>
 
 #include "app/build_constants.h"
@@ -15,6 +20,7 @@
 #include "app/send_watchdog.h"
 #include "app/service_urls.h"
 #include "platform/cp932.h"
+#include "platform/file_lock.h"
 #include "platform/message_queue.h"
 #include "tests/app/test_environment.h"
 #include "tests/support/temp_dir.h"
@@ -197,6 +203,55 @@ TEST(SendLog, CutsOffAFloodOfLinesAndNeverFailsASend) {
     blocked.Add("ftp", "220 ready");
     EXPECT_FALSE(blocked.Write());
     EXPECT_FALSE(app::SendLog(platform::FilePath{}).Write());
+}
+
+// Two copies of the program that end their sends together: each entry lands, whole. The log and
+// its folder are the user's alone, and a reply line cannot put control characters into it.
+TEST(SendLog, TwoWritersAtOnceLoseNoEntryInAFileOfTheUsersAlone) {
+    testsupport::TempDir folder;
+    const platform::FilePath file(folder.path() / "state" / "send.log");
+    constexpr int WritesEach = 40;
+    std::vector<std::vector<app::SendLog>> writers(2);
+    for (int writer = 0; writer < 2; ++writer)
+        for (int send = 0; send < WritesEach; ++send) {
+            app::SendLog& log = writers[writer].emplace_back(file);
+            log.Begin("writer " + std::to_string(writer) + " send " + std::to_string(send));
+            log.Add("ftp", "226 \x1b[2J stored\t" + std::string(1, '\0') + "\x7f");
+        }
+    std::vector<std::thread> threads;
+    std::atomic<int> failed{0};
+    for (auto& logs : writers)
+        threads.emplace_back([&logs, &failed] {
+            for (app::SendLog& log : logs)
+                if (!log.Write()) ++failed;
+        });
+    for (std::thread& thread : threads) thread.join();
+
+    EXPECT_EQ(failed, 0);
+    const std::string text = testsupport::ReadFileBytes(file.Native());
+    EXPECT_EQ(app::SendLogEntries(text).size(), 2u * WritesEach);
+    for (int writer = 0; writer < 2; ++writer)
+        for (int send = 0; send < WritesEach; ++send)
+            EXPECT_NE(text.find(" writer " + std::to_string(writer) + " send " + std::to_string(send) + "\n"),
+                      std::string::npos);
+    EXPECT_THAT(text, testing::HasSubstr(" ftp: 226 \\x1B[2J stored\t\\x00\\x7F\n"));
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(file.Native()).permissions() & perms::all, perms::owner_read | perms::owner_write);
+    EXPECT_EQ(std::filesystem::status(file.Native().parent_path()).permissions() & perms::all, perms::owner_all);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.Native().parent_path()), {}), 2)
+        << "the log and its lock file, no temporary file left";
+}
+
+// A write that cannot have the lock within its patience is skipped, and the log stays as it was.
+TEST(SendLog, AWriteThatCannotHaveTheLockIsSkipped) {
+    testsupport::TempDir folder;
+    app::SendLog log(platform::FilePath(folder.path() / "send.log"));
+    const auto held = platform::FileLock::Take(log.LockFile(), 0ms);
+    ASSERT_NE(held, nullptr);
+    log.Begin("waits");
+    log.Add("send", "sent");
+    EXPECT_FALSE(log.Write());
+    EXPECT_FALSE(std::filesystem::exists(log.File().Native()));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -41,6 +42,7 @@ public:
         poll_.start(5);
     }
     std::function<void(app::qt::MessageDialog*)> reply;  // replaces the click on OK for message dialogs
+    std::string questionAnswer = "キャンセル";  // the button a question is answered with
 
 private:
     void Poll() {
@@ -51,6 +53,10 @@ private:
             log_.push_back("message: " + dialog->findChild<QLabel*>("MessageText")->text().toStdString());
             if (reply) reply(dialog);
             else dialog->OkButton()->click();
+        } else if (auto* question = qobject_cast<QMessageBox*>(modal); question && question->icon() == QMessageBox::Question) {
+            log_.push_back("question: " + question->text().toStdString());
+            for (QAbstractButton* button : question->buttons())
+                if (button->text().toStdString() == questionAnswer) button->click();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             std::string icon = box->icon() == QMessageBox::Critical ? "failure: " : "other box: ";
             log_.push_back(icon + box->windowTitle().toStdString() + " | " + box->text().toStdString());

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "platform/cp932.h"
 #include "tests/e2e/program_run.h"
@@ -117,6 +119,35 @@ TEST_F(SendSeveral, AFileTheServerRefusesIsReportedAndTheOthersGoOn) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].requestLine, Notification(0));
     EXPECT_EQ(records[1].requestLine, Notification(2));
+}
+
+// Photos of two cameras share names: of two files of one name, the first goes and the second is
+// refused, so the server keeps the first and the phone gets one link for it.
+TEST_F(SendSeveral, OfTwoFilesOfOneNameTheFirstIsSentAndTheSecondRefused) {
+    const std::string name = testsupport::UniqueName("IMG", ".jpg");
+    const std::vector<std::string> bytes = {RandomBytes(3000), RandomBytes(4000)};
+    for (const char* camera : {"one", "two"}) std::filesystem::create_directory(folder_.path() / camera);
+    const std::vector<std::filesystem::path> files = {folder_.Write("one/" + name, bytes[0]),
+                                                      folder_.Write("two/" + name, bytes[1])};
+    LogTail ftpLog(bed().vsftpd.log);
+    LogTail requests(bed().nginx.requestLog);
+
+    const RunResult result = ProgramRun({"Taro", "taro", 0}, {bed().vsftpd.port, bed().nginx.port}, files).Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    ASSERT_EQ(result.dialogs.size(), 1u) << result.errorOutput;
+    const std::string& summary = result.dialogs[0].text;
+    EXPECT_EQ(e2e::FirstLine(summary), "taro@" + e2e::CarrierDomain + " 宛てに、2 個のファイルのうち 1 個を送信しました。");
+    EXPECT_THAT(summary, HasSubstr(Sent({name})));
+    EXPECT_THAT(summary, HasSubstr("【送信しなかったファイル】\n・" + name +
+                                   "：同じ名前のファイルが先にあります。サーバーで上書きされるため、送信しません。\n"));
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "PASV", "STOR " + name));
+    EXPECT_EQ(testsupport::ReadFileBytes(bed().vsftpd.root / name), bytes[0]);
+    const auto records = testsupport::WaitForNginxRequests(requests, 1);
+    ASSERT_EQ(records.size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(testsupport::ParseNginxRequests(requests.text()).size(), 1u);  // one link, not two
 }
 
 }  // namespace

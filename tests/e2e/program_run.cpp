@@ -238,6 +238,33 @@ RunResult ProgramRun::Finish(const std::function<void(const Dialog&)>& beforeAns
     return result;
 }
 
+std::vector<Dialog> ProgramRun::AnswerDialogs(std::size_t count, std::chrono::seconds limit) {
+    std::vector<Dialog> answered;
+    const auto deadline = Clock::now() + limit;
+    while (answered.size() < count && Clock::now() < deadline && !HasEnded(pid_)) {
+        for (const Dialog& dialog : NewDialogs()) {
+            answered.push_back(dialog);
+            Answer();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return answered;
+}
+
+std::string ProgramRun::WaitForWindowTitled(const std::string& caption, std::chrono::seconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        const std::string found = Output("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null");
+        if (!found.empty()) return found.substr(0, found.find('\n'));
+        std::this_thread::sleep_for(100ms);
+    }
+    return "";
+}
+
+std::string ProgramRun::ProgramPath(const std::filesystem::path& file) {
+    return WindowsProgram() != nullptr ? WinePath(file) : file.string();
+}
+
 std::vector<Dialog> ProgramRun::NewDialogs() {
     std::istringstream log(testsupport::ReadFileBytes(errorLog_));
     std::vector<Dialog> dialogs;

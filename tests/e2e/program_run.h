@@ -71,6 +71,15 @@ public:
     RunResult Finish(const std::function<void(const Dialog&)>& beforeAnswer = {},
                      std::chrono::seconds limit = std::chrono::seconds{60});
 
+    // Answers the dialogs that come until count have, or the limit passes; the program goes on
+    // (a send from its open window). Returns them.
+    std::vector<Dialog> AnswerDialogs(std::size_t count, std::chrono::seconds limit);
+    // A visible window of any program with this caption (UTF-8), waiting up to limit; empty when
+    // none came.
+    static std::string WaitForWindowTitled(const std::string& caption, std::chrono::seconds limit);
+    // A file's path as the program names it (a Z: path for the Windows program).
+    static std::string ProgramPath(const std::filesystem::path& file);
+
     // The run's visible windows captioned with the application title (X window ids).
     std::vector<std::string> VisibleWindows() const;
     // Waits up to limit for such a window to appear; empty when none did.

@@ -1,7 +1,7 @@
 // A send slow enough to watch, against an FTP server that takes the data at a set pace: the
 // progress window appears, its bar moves on, and it is gone before the success message; or the
-// user cancels it from the keyboard, and the program ends at once without a word, sending
-// nothing more. (A quick send never shows the window: send_test.cpp.)
+// user cancels it from the keyboard, and the program ends at once without a word (or, once a file
+// of several was announced, with the summary), sending nothing more. (A quick send never shows the window: send_test.cpp.)
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
@@ -166,7 +166,8 @@ TEST_F(SendProgress, EscapeInTheProgressWindowEndsTheProgramAtOnceAndSendsNothin
     EXPECT_THAT(requests_->text(), IsEmpty());  // no notification
 }
 
-// Of three files, the first is sent and announced; Escape during the second stops the send there.
+// Of three files, the first is sent and announced; Escape during the second stops the send there,
+// and the summary says which file will reach the phone.
 TEST_F(SendProgress, EscapeDuringTheSecondOfThreeFilesKeepsTheFirstAnnouncedAndSendsNothingMore) {
     const std::vector<std::string> names = {testsupport::UniqueName("one", ".jpg"), testsupport::UniqueName("two", ".jpg"),
                                             testsupport::UniqueName("three", ".jpg")};
@@ -195,7 +196,11 @@ TEST_F(SendProgress, EscapeDuringTheSecondOfThreeFilesKeepsTheFirstAnnouncedAndS
     const RunResult result = run_->Finish({}, 30s);
 
     ASSERT_TRUE(result.ended) << result.errorOutput;
-    EXPECT_THAT(result.dialogs, IsEmpty());  // no summary
+    ASSERT_EQ(result.dialogs.size(), 1u) << result.errorOutput;
+    const std::string& summary = result.dialogs[0].text;
+    EXPECT_EQ(e2e::FirstLine(summary), "taro@" + e2e::CarrierDomain + " 宛てに、3 個のファイルのうち 1 個を送信しました。");
+    EXPECT_THAT(summary, testing::HasSubstr("【送信したファイル】\n・" + names[0] + "\n"));
+    EXPECT_THAT(summary, testing::HasSubstr("・" + names[1] + "：キャンセルしました。\n・" + names[2] + "：キャンセルしました。"));
     EXPECT_THAT(ftp_.Finish(), IsEmpty());
     EXPECT_EQ(*first, bytes[0]);
     EXPECT_LT(reader_->data.size(), bytes[1].size());

@@ -6,6 +6,7 @@
 
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "app/build_constants.h"
 #include "tests/e2e/program_run.h"
@@ -103,6 +104,27 @@ TEST_F(SettingsSend, AFileDroppedBeforeTheSettingsGoesOutOnceTheyAreSaved) {
     EXPECT_EQ(testsupport::ReadFileBytes(bed().vsftpd.root / name), "file " + name);
     ASSERT_TRUE(requests.WaitFor("HTTP/1.0"));
     EXPECT_EQ(requests.text(), "POST /ftp.php?file=" + name + "&name=Taro&mail=hanako@" + e2e::CarrierDomain + " HTTP/1.0\n");
+}
+
+// A carrier the build's list lacks (a registry edited by hand, a value of another build) is no
+// destination: the settings window comes up with its hint, and nothing goes to "taro@".
+TEST_F(SettingsSend, AStoredCarrierTheListLacksOpensTheSettingsWindowAndSendsNothing) {
+    const auto file = folder_.Write(testsupport::UniqueName("photo", ".jpg"), "a photo");
+    testsupport::LogTail ftpLog(bed().vsftpd.log);
+    testsupport::LogTail requests(bed().nginx.requestLineLog);
+
+    ProgramRun run({"Taro", "taro", 99}, {bed().vsftpd.port, bed().nginx.port}, file);
+    const std::string window = run.WaitForWindow(std::chrono::seconds{30});
+    ASSERT_FALSE(window.empty()) << "no settings window";
+    ProgramRun::CloseWindow(window);
+    const RunResult result = run.Finish({}, std::chrono::seconds{30});
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(result.dialogs, testing::IsEmpty());
+    EXPECT_THAT(result.errorOutput, testing::HasSubstr("hint: ミルテ・ポスト: 送信先が未設定です。保存するとファイルを送信します。\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ftpLog.text(), "");  // not even a connection
+    EXPECT_EQ(requests.text(), "");
 }
 
 }  // namespace

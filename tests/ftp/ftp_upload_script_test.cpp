@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <string>
 #include <thread>
 
@@ -302,6 +304,65 @@ TEST_F(FtpUploadScript, MissingLocalFileFailsBeforeAnyDataCommand) {
     ftp.DoCommand("NOOP");
     EXPECT_THAT(server.Finish(), IsEmpty());
     EXPECT_EQ(server.received(), "USER zdq\r\nNOOP\r\n");
+}
+
+// The file is opened before the transfer is asked for: moved away once "STOR" has gone out, it
+// is still the file sent. Cut short by then, the read fails: the data connection ends, and the
+// server's reply to the broken transfer is read, so the next command reads its own.
+TEST_F(FtpUploadScript, AFileChangedAfterStoreNeverLeavesAReplyUnread) {
+    const std::string content = Pattern(100'000);
+    const std::string moved = Write("moved.bin", content);
+    const std::string shrunk = Write("shrunk.bin", content);
+    bool reset = false;
+    ScriptLogIn(server);
+    ScriptStoreTakenWhole("moved.bin", "150 Ok to send data", "226 Transfer complete");
+    server.Run([&](Connection& control) {
+        const auto target = AnswerStore(control, "shrunk.bin", "150 Ok to send data");
+        auto data = control.ConnectTo(target.host, target.port);
+        try {
+            data->ReadAll();
+        } catch (const testsupport::ScriptError&) {
+            reset = true;
+        }
+        control.Send("426 Connection closed; transfer aborted.\r\n");
+        ExpectLineOn(control, "NOOP");
+        control.Send("200 Ok\r\n");
+    });
+    StartAndLogIn();
+    const auto onStatus = ftp.OnStatus;
+    ftp.OnStatus = [&](platform::TObject* sender, const std::string& text) {
+        onStatus(sender, text);
+        std::error_code ignored;  // a system that locks open files refuses the move: no matter
+        if (text == "STOR " + moved) std::filesystem::rename(moved, moved + ".away", ignored);
+        if (text == "STOR " + shrunk) std::filesystem::resize_file(shrunk, 1000);
+    };
+
+    ftp.Upload(moved, "");
+    EXPECT_EQ(stored, content);
+    EXPECT_THROW(ftp.Upload(shrunk, ""), platform::EReadError);
+    EXPECT_THAT(log.events, testing::Contains(testing::StartsWith("status:426 ")));
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    ftp.DoCommand("NOOP");
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_TRUE(reset);
+    EXPECT_EQ(log.Count("success:9"), 1u);
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_TRUE(log.Has("success:14"));
+}
+
+// A "PASV" answered with anything but 227 fails the upload with the server's reply.
+TEST_F(FtpUploadScript, PassiveAnsweredWithATransientFailureFailsWithTheReply) {
+    const std::string local = Write("t.bin", "abc");
+    ScriptExchanges(ScriptLogIn(server), {{"PASV", "421 Too many connections"}, {"NOOP", "200 Ok"}});
+    StartAndLogIn();
+    ftp.Passive = true;
+    EXPECT_EQ(MessageOfThrown<FTPException>([&] { ftp.Upload(local, ""); }), "421 Too many connections\r\n");
+    EXPECT_EQ(ftp.DataSocket, nullptr);
+    ftp.DoCommand("NOOP");
+    EXPECT_EQ(log.Count("failure:9"), 1u);
+    EXPECT_TRUE(log.Has("success:14"));
+    EXPECT_THAT(server.Finish(), IsEmpty());
+    EXPECT_EQ(server.received().find("STOR"), std::string::npos);
 }
 
 // What a connection reads until the peer closes or resets it, or "not closed" when the peer

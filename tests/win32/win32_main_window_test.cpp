@@ -31,18 +31,20 @@ struct Placed {
 // The window's layout at 96 pixels per inch.
 constexpr Placed Layout[] = {
     {IdShape2, "Shape2", 12, 96, 294, 60},
-    {IdLabel5, "Label5", 16, 216, 290, 60},
+    {IdLabel5, "Label5", 16, 254, 290, 60},
     {IdShape1, "Shape1", 12, 20, 220, 60},
     {IdLabel1, "Label1", 24, 12, 110, 16},
     {IdLabel2, "Label2", 24, 92, 115, 16},
     {IdLabel3, "Label3", 132, 124, 17, 16},
     {IdSpeedButton1, "SpeedButton1", 288, 2, 28, 24},
-    {IdSpeedButton2, "SpeedButton2", 194, 278, 120, 24},
-    {IdSpeedButton3, "SpeedButton3", 4, 278, 120, 24},
+    {IdSpeedButton2, "SpeedButton2", 194, 316, 120, 24},
+    {IdSpeedButton3, "SpeedButton3", 4, 316, 120, 24},
     {IdComboBox1, "ComboBox1", 154, 120, 140, 24},
     {IdEdit1, "Edit1", 30, 40, 184, 24},
     {IdEdit2, "Edit2", 30, 120, 100, 24},
     {IdButton1, "Button1", 98, 172, 120, 25},
+    {IdButton2, "Button2", 69, 204, 180, 25},
+    {IdHowTo, "HowTo", 16, 234, 290, 16},
 };
 
 // Answers the program's message boxes as they open, noting their texts: a timer of the thread
@@ -154,7 +156,7 @@ TEST_F(Win32MainWindow, EveryControlLiesWhereTheLayoutPutsIt) {
     RECT client;
     ::GetClientRect(form_.Handle(), &client);
     EXPECT_EQ(client.right, Scaled(318));
-    EXPECT_EQ(client.bottom, Scaled(306));
+    EXPECT_EQ(client.bottom, Scaled(344));
     for (const Placed& control : Layout) {
         const RECT bounds = Bounds(control.id);
         EXPECT_EQ(bounds.left, Scaled(control.left)) << control.name;
@@ -164,13 +166,13 @@ TEST_F(Win32MainWindow, EveryControlLiesWhereTheLayoutPutsIt) {
     }
 }
 
-TEST_F(Win32MainWindow, IsAFixedToolWindowWithOnlyACloseBoxThatTakesNoDroppedFiles) {
+TEST_F(Win32MainWindow, IsAFixedToolWindowWithOnlyACloseBoxThatTakesDroppedFiles) {
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(form_.Handle(), GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(form_.Handle(), GWL_EXSTYLE));
     EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_HSCROLL | WS_VSCROLL));
-    EXPECT_FALSE(exStyle & WS_EX_ACCEPTFILES);
+    EXPECT_TRUE(exStyle & WS_EX_ACCEPTFILES);  // they are sent
     wchar_t title[32] = {};
     ::GetWindowTextW(form_.Handle(), title, 32);
     EXPECT_STREQ(title, L"ミルテ・ポスト");
@@ -199,12 +201,13 @@ TEST_F(Win32MainWindow, TabGoesFromTheNameToTheAddressTheListAndAnEnabledSaveBut
     HWND window = form_.Handle();
     EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit1), FALSE), Control(IdEdit2));
     EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit2), FALSE), Control(IdComboBox1));
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdEdit1));  // Button1 disabled
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdButton2));  // Button1 disabled
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton2), FALSE), Control(IdEdit1));
 
     form_.SetEdit1Text("Taro");
     form_.SetEdit2Text("taro");  // both filled: the logic enables the button
     EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdButton1));
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton1), FALSE), Control(IdEdit1));
+    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton1), FALSE), Control(IdButton2));
     for (ControlId link : {IdSpeedButton1, IdSpeedButton2, IdSpeedButton3})
         EXPECT_FALSE(::GetWindowLongPtrW(Control(link), GWL_STYLE) & WS_TABSTOP);
 }
@@ -289,7 +292,7 @@ TEST_F(Win32MainWindow, TheSettingsHintGrowsTheWindowByItsLineAboveEverythingEls
 
     RECT client;
     ::GetClientRect(form_.Handle(), &client);
-    EXPECT_EQ(client.bottom, Scaled(306) + Scaled(24));
+    EXPECT_EQ(client.bottom, Scaled(344) + Scaled(24));
     for (const Placed& control : Layout) {
         EXPECT_EQ(Bounds(control.id).top, Scaled(control.top) + Scaled(24)) << control.name;
         EXPECT_EQ(Bounds(control.id).left, Scaled(control.left)) << control.name;
