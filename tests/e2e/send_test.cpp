@@ -126,6 +126,54 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
     EXPECT_THAT(log, testing::Not(testing::HasSubstr("Qm7tR2xw")));
 }
 
+// MILTE_UPLOAD_HOST may be an IPv6 literal: the upload goes by "EPSV", the notification over IPv6
+// with the literal in brackets, and the log names the server so.
+TEST_F(Send, AnIPv6ServerGetsTheFileByEpsvAndTheNotificationOverIPv6) {
+    const std::string name = testsupport::UniqueName("ipv6", ".jpg");
+    const auto file = MakeFile(name);
+    LogTail ftpLog(bed().vsftpd6.log);
+    LogTail requests(bed().nginx.requestLog);
+
+    ProgramRun run({"Taro", "taro", 0}, {bed().vsftpd6.port, bed().nginx.port, {{"MILTE_UPLOAD_HOST", "::1"}}}, file);
+    const RunResult result = run.Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name)));
+    EXPECT_TRUE(StoredUnchanged(name, file));
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "EPSV", "STOR " + name));
+    const auto records = testsupport::WaitForNginxRequests(requests, 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].client, "::1");
+    EXPECT_EQ(records[0].status, "200");
+    EXPECT_THAT(records[0].head, testing::HasSubstr("\r\nHost: [::1]\r\n"));
+    EXPECT_THAT(run.SendLogText(), testing::HasSubstr("send: FTP [::1]:" + std::to_string(bed().vsftpd6.port) + "\n"));
+}
+
+// A name with an IPv6 address that refuses and an IPv4 one that works (a hosts file of the
+// program's own): the send goes over IPv4 at once, without the progress window that a send still
+// under way after a second shows.
+TEST_F(Send, ANameWhoseIPv6AddressRefusesIsSentOverIPv4AtOnce) {
+    const std::string name = testsupport::UniqueName("dual", ".jpg");
+    const auto file = MakeFile(name);
+    e2e::Servers servers = Bed();
+    servers.overrides = {{"MILTE_UPLOAD_HOST", "dual.milte.test"}};
+    servers.hostsFile = folder_.Write("hosts", "::1 dual.milte.test\n127.0.0.1 dual.milte.test\n");
+    LogTail ftpLog(bed().vsftpd.log);  // vsftpd listens on 127.0.0.1 only
+
+    ProgramRun run({"Taro", "taro", 0}, servers, file);
+    const RunResult result = run.Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name)));
+    EXPECT_THAT(result.errorOutput, testing::Not(testing::HasSubstr("progress:")));  // over within the second
+    EXPECT_TRUE(StoredUnchanged(name, file));
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "PASV", "STOR " + name));
+    EXPECT_THAT(run.SendLogText(), testing::HasSubstr("ftp: [::1]:" + std::to_string(bed().vsftpd.port) +
+                                                      " failed: 10061:Connection refused\n"));
+}
+
 // Behind a router that hides the client's address, a server refuses the data port of an active
 // upload (curl shows it); the program's passive upload goes through.
 TEST_F(Send, AServerThatRefusesTheClientsDataPortGetsTheFileInPassiveMode) {
