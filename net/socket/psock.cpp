@@ -307,11 +307,14 @@ bool TPowersock::TryConnect(bool anotherWaits) {
     connectError_ = 0;
     nextAddressDue_ = false;
     Succeeded = true;
-    if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError) {
+    if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError && net::LastError() != net::WSAEWOULDBLOCK) {
+        // Refused on the spot (Winsock says so of a family with no route): the next address.
         std::string message;
-        CheckSocketError(net::WSAEWOULDBLOCK, message);
+        if (!anotherWaits) CheckSocketError(net::WSAEWOULDBLOCK, message);
+        connectError_ = net::LastError();
+        connectNotified_ = true;
     }
-    if (anotherWaits) platform::SetTimer(SocketWindow, NextAddressTimer, NextAddressDelayMs);
+    if (anotherWaits && !connectNotified_) platform::SetTimer(SocketWindow, NextAddressTimer, NextAddressDelayMs);
     // The connect notification ends the wait even when a close that came in the same pass has
     // cleared Connected again: the connection was made, and the peer has left already.
     WaitFor([this] {
@@ -319,7 +322,7 @@ bool TPowersock::TryConnect(bool anotherWaits) {
     });
     platform::KillTimer(SocketWindow, NextAddressTimer);
     if (TimedOut || Canceled) return false;
-    if ((Connected || connectNotified_) && Succeeded) return true;
+    if ((Connected || connectNotified_) && Succeeded && connectError_ == 0) return true;
     if (connectNotified_) {
         std::string reason;
         LookupErrorMessage(static_cast<std::uint16_t>(connectError_), reason);
