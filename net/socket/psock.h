@@ -1,6 +1,7 @@
 #pragma once
 // TPowersock: the socket component every network client derives from. One object owns one
-// stream socket (of the family of the address it connects to or listens on), a hidden notification window, a time-out timer and a 65,537-byte I/O buffer.
+// stream socket (of the family of the address it connects to or listens on), a hidden
+// notification window, a time-out timer and a 65,537-byte I/O buffer.
 // Every operation is synchronous for its caller and keeps the message queue moving while it
 // waits, so notifications, the time-out and Cancel() reach it.
 
