@@ -15,6 +15,7 @@
 #include "platform/cp932.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/socket_address.h"
 
 namespace app {
 namespace {
@@ -371,7 +372,7 @@ SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t fi
     progress_.StartFile(0, ExtractFileName(firstFile.cp932Path), firstSize);
     watchdog_.Start();
     stage_ = SendStage::LoggingIn;
-    stageServer_ = server.host + ":" + std::to_string(server.ftpPort);
+    stageServer_ = platform::net::HostInUrl(server.host) + ":" + std::to_string(server.ftpPort);
     log_.Add("send", "FTP " + stageServer_);
     NMFTP1->Host = server.host;
     NMFTP1->Port = server.ftpPort;
@@ -391,7 +392,7 @@ SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t fi
 // the session, active, with the data connection coming from the server.
 void TMainForm1::Upload(const DroppedFile& file) {
     stage_ = SendStage::Uploading;
-    stageServer_ = NMFTP1->Host + ":" + std::to_string(NMFTP1->Port);
+    stageServer_ = platform::net::HostInUrl(NMFTP1->Host) + ":" + std::to_string(NMFTP1->Port);
     const std::string fileName = ExtractFileName(file.cp932Path);
     try {
         storeSent_ = false;
@@ -411,10 +412,10 @@ void TMainForm1::Upload(const DroppedFile& file) {
 
 void TMainForm1::Notify(const SendServer& server, const std::string& fileName) {
     stage_ = SendStage::Notifying;
-    stageServer_ = server.host + ":" + std::to_string(server.httpPort);
+    stageServer_ = platform::net::HostInUrl(server.host) + ":" + std::to_string(server.httpPort);
     const std::string port = server.httpPort == 80 ? "" : ":" + std::to_string(server.httpPort);
     const std::string url =
-        NotifyUrl(server.host + port, fileName, destination_.name, destination_.localPart, destination_.carrier);
+        NotifyUrl(platform::net::HostInUrl(server.host) + port, fileName, destination_.name, destination_.localPart, destination_.carrier);
     progress_.SetStep(SendStep::Notifying);
     watchdog_.Start();
     notifyDeadline_.Start();

@@ -2,7 +2,8 @@
 // Where a send goes: the service's server (UploadHost, FTP on port 21, HTTP on port 80), unless
 // the environment names another one, for a self-hosted service or a test bed:
 //
-//   MILTE_UPLOAD_HOST  host name or address of the FTP server and of the "/ftp.php" script
+//   MILTE_UPLOAD_HOST  host name or address (an IPv6 one bare or in brackets) of the FTP server and
+//                      of the "/ftp.php" script
 //   MILTE_FTP_PORT     its FTP port (default 21)
 //   MILTE_HTTP_PORT    its HTTP port (default 80)
 

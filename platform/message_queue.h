@@ -9,6 +9,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform::net {
+struct SocketAddress;
+}
 
 namespace platform {
 
@@ -22,8 +28,9 @@ struct Message {
     std::uint32_t message = 0;
     std::uintptr_t wParam = 0;
     std::uint32_t lParam = 0;       // socket messages: low word event, high word error code
-    std::uint32_t hostAddress = 0;  // host lookup completion: first IPv4 address, network order
     std::uint64_t source = 0;       // what posted it (a socket's registration); 0 = anything else
+    // A host lookup's completion: every address found.
+    std::shared_ptr<const std::vector<net::SocketAddress>> hostAddresses{};
 };
 
 constexpr std::uint16_t LoWord(std::uint32_t value) { return static_cast<std::uint16_t>(value & 0xFFFF); }

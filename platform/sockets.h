@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/message_queue.h"
+#include "platform/socket_address.h"
 
 namespace platform::net {
 
@@ -28,14 +29,6 @@ constexpr std::uint16_t FD_ACCEPT = 8;
 constexpr std::uint16_t FD_CONNECT = 16;
 constexpr std::uint16_t FD_CLOSE = 32;
 
-constexpr std::uint32_t InaddrNone = 0xFFFFFFFF;
-
-// An IPv4 address and port; address in network byte order, port in host order.
-struct SocketAddress {
-    std::uint32_t address = 0;
-    std::uint16_t port = 0;
-};
-
 struct StartupInfo {
     std::uint16_t version = 0;      // low byte major, high byte minor
     std::uint16_t highVersion = 0;
@@ -56,7 +49,7 @@ void SetLastError(int code);
 int ErrorFromErrno(int errnoValue);
 
 // Each call returns SocketError (or InvalidSocket) on failure and sets LastError().
-Socket CreateStreamSocket();
+Socket CreateStreamSocket(AddressFamily family = AddressFamily::IPv4);
 int Connect(Socket socket, const SocketAddress& peer);  // non-blocking: WSAEWOULDBLOCK while pending
 int Send(Socket socket, const char* data, int length);
 // A receive on a connection that was reset (or otherwise lost) fails with that error, 10054 for a
@@ -88,14 +81,10 @@ int NotifyWhenWritable(Socket socket);
 bool WaitWritable(Socket socket, int milliseconds);
 bool WaitReadable(Socket socket, int milliseconds);
 
-// Looks the name up away from the GUI thread; the completion message carries the task handle in
-// wParam, the error code in lParam's high word and the first IPv4 address in hostAddress. Returns
-// the task handle (never 0). A lookup is never cancelled: a completion for a window that is gone
-// is dropped.
-std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name);
-
-// Dotted IPv4 text to a network-order address; InaddrNone when it is not one.
-std::uint32_t InetAddr(const std::string& text);
-std::string InetNtoa(std::uint32_t address);
+// Looks the name up away from the GUI thread (getaddrinfo for either family); the completion
+// message carries the task handle in wParam, the error code in lParam's high word and every
+// address found, in the system's order of preference, in hostAddresses. Returns the task handle
+// (never 0). A lookup is never cancelled: a completion for a window that is gone is dropped.
+std::uintptr_t AsyncLookUpHost(WindowHandle window, std::uint32_t message, const std::string& name);
 
 }  // namespace platform::net

@@ -28,6 +28,19 @@ int PassivePortByte(const std::string& text) {
     return value;
 }
 
+std::string PrintableReply(const std::string& reply) {
+    std::string text = reply;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+// "EPRT |2|2001:db8::1|5282|": the family, the address (no zone: the server has its own) and the port.
+std::string ExtendedPortArgument(platform::net::SocketAddress address, std::uint16_t port) {
+    address.scope = 0;
+    const char* family = address.IsIPv6() ? "2" : "1";
+    return std::string("|") + family + "|" + platform::net::AddressText(address) + "|" + std::to_string(port) + "|";
+}
+
 // ReadLn gives an empty line when the connection closed before a whole line came.
 psock::ESockError ClosedWithoutReply() { return psock::ESockError("Connection closed without a reply"); }
 
@@ -69,6 +82,25 @@ int PassivePort(const std::string& reply) {
     const std::size_t close = sixth.find(')');
     const std::string low = close == std::string::npos ? std::string() : sixth.substr(0, close);
     return PassivePortByte(low) + PassivePortByte(high) * 256;
+}
+
+int ExtendedPassivePort(const std::string& reply) {
+    // "229 Entering Extended Passive Mode (|||6446|)": three delimiters, the port, a fourth.
+    const std::size_t open = reply.find('(');
+    const auto malformed = [&reply] {
+        return platform::EConvertError("Malformed extended passive reply: '" + PrintableReply(reply) + "'");
+    };
+    if (open == std::string::npos || reply.size() < open + 4) throw malformed();
+    const char delimiter = reply[open + 1];
+    if (delimiter < 33 || delimiter > 126 || reply[open + 2] != delimiter || reply[open + 3] != delimiter)
+        throw malformed();
+    const std::size_t end = reply.find(delimiter, open + 4);
+    if (end == std::string::npos || reply.compare(end + 1, 1, ")") != 0) throw malformed();
+    const std::string digits = reply.substr(open + 4, end - open - 4);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) throw malformed();
+    if (digits.size() > 5 || platform::StrToInt(digits) < 1 || platform::StrToInt(digits) > 65535)
+        throw platform::ERangeError("Extended passive port out of range (1-65535): '" + digits + "'");
+    return platform::StrToInt(digits);
 }
 
 std::string FileNamePart(const std::string& path) {
@@ -385,24 +417,33 @@ void TNMFTP::ReportRefusedUpload(const std::string& reply, bool unsupportedToo, 
     ReportNegativeReply(reply, cmdUpload, unsupportedToo);
 }
 
+// On IPv6 "EPSV": "PASV" has no IPv6 form, and "EPSV" is what gets through a translator to an
+// IPv4 server. IPv4 keeps "PASV".
 bool TNMFTP::OpenPassiveDataConnection(bool& failureReported) {
-    const std::string reply = Command("PASV");
-    // Only a 227 carries a port; any other reply is the server's word on the transfer.
-    if (ReplyNumber != 227) {
+    const bool extended = RemoteAddress.IsIPv6();
+    const std::string reply = Command(extended ? "EPSV" : "PASV");
+    // Only a 227 (229 to "EPSV") carries a port; any other reply is the server's word on the
+    // transfer.
+    if (ReplyNumber != (extended ? 229 : 227)) {
         ReportRefusedUpload(reply, false, failureReported);
         return false;
     }
-    // The address in the reply is ignored: the data goes to the host we logged in to.
-    DataSocket->Host = Host;
-    DataSocket->Port = PassivePort(reply);
+    // The address in a "PASV" reply is ignored: the data goes to the host we logged in to. An
+    // "EPSV" reply names none: the data goes to the address the control connection reached.
+    DataSocket->Host = extended ? platform::net::AddressText(RemoteAddress) : Host;
+    DataSocket->Port = extended ? ExtendedPassivePort(reply) : PassivePort(reply);
     DataSocket->Connect();
     return true;
 }
 
+// The data port listens on the control connection's family: "EPRT" on IPv6, "PORT" on IPv4.
 bool TNMFTP::AnnounceDataPort(bool& failureReported) {
     DataSocket->Port = 0;
-    DataSocket->Listen(true);
-    const std::string reply = Command("PORT " + GetLocalAddress() + DataSocket->GetPortString());
+    const platform::net::SocketAddress local = LocalAddress();
+    DataSocket->Listen(true, local.family);
+    const std::string reply =
+        Command(local.IsIPv6() ? "EPRT " + ExtendedPortArgument(local, DataSocket->LocalAddress().port)
+                               : "PORT " + GetLocalAddress() + DataSocket->GetPortString());
     if (IsFailure(ReplyNumber, 301, 599)) {
         ReportRefusedUpload(reply, false, failureReported);
         return false;
@@ -414,11 +455,11 @@ bool TNMFTP::AnnounceDataPort(bool& failureReported) {
 // may connect as soon as it gets "PORT": that connection is already waiting here. Each wait in
 // Accept is bounded by TimeOut.
 void TNMFTP::AcceptFromControlPeer() {
-    const std::uint32_t serverAddress = RemoteAddress.address;
+    const platform::net::SocketAddress server = RemoteAddress;
     const platform::net::Socket listening = DataSocket->SocketHandle;
     for (;;) {
         const platform::net::Socket accepted = DataSocket->Accept();
-        if (DataSocket->RemoteAddress.address == serverAddress) {
+        if (platform::net::SameHost(DataSocket->RemoteAddress, server)) {
             DataSocket->SocketHandle = accepted;
             platform::net::CloseSocket(listening);
             return;

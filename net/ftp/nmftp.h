@@ -123,6 +123,9 @@ std::int16_t ReplyCode(const std::string& line);
 // The data port of a "PASV" reply: the fifth number times 256 plus the sixth. A number that is
 // no decimal integer raises EConvertError; one outside 0-255, ERangeError.
 int PassivePort(const std::string& reply);
+// The data port of an "EPSV" reply, "(|||port|)" with any printable delimiter. A reply not of
+// that form raises EConvertError; a port outside 1-65535, ERangeError.
+int ExtendedPassivePort(const std::string& reply);
 // The name part of a CP932 path: the text after its last "\", "/" or ":".
 std::string FileNamePart(const std::string& path);
 

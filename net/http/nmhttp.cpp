@@ -336,9 +336,15 @@ void TNMHTTP::ParseURL() {
         Port = *schemePort;
     }
     std::string hostPart = HostPartOf(URL);
-    const auto colon = hostPart.find(':');
+    // An IPv6 literal keeps its brackets (the socket takes it so, and the Host line needs them);
+    // its port follows the "]".
+    const auto portFrom = hostPart.starts_with("[") ? hostPart.find(']') : 0;
+    if (portFrom == std::string::npos) {
+        throw Exception("Malformed URL: '" + URL + "'");
+    }
+    const auto colon = hostPart.find(':', portFrom);
     if (colon != std::string::npos) {
-        Port = PortNumber(NthWord(hostPart, ':', 2));
+        Port = PortNumber(NthWord(hostPart.substr(colon), ':', 2));
         hostPart.resize(colon);
     }
     if (!hostPart.empty()) {

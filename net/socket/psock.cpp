@@ -117,6 +117,7 @@ TPowersock::TPowersock() : inbox_(InboxSize) {
     ReportStatus(LevelTrace, "Create");
     SocketWindow = platform::AllocateWindow([this](const Message& message) {
         if (message.message >= WM_SOCKET) HandleSocketMessage(message);
+        if (message.message == platform::WM_TIMER && message.wParam == NextAddressTimer) nextAddressDue_ = true;
     });
     Proxy.clear();
     Timer = std::make_unique<TThreadTimer>();
@@ -185,9 +186,10 @@ void TPowersock::InitializeWinsock() {
     }
 }
 
-void TPowersock::OpenSocket() {
-    SocketHandle = net::CreateStreamSocket();
+void TPowersock::OpenSocket(net::AddressFamily family) {
+    SocketHandle = net::CreateStreamSocket(family);
     if (SocketHandle == net::InvalidSocket) throw ERangeError();
+    socketFamily_ = family;
     net::AsyncSelect(SocketHandle, SocketWindow, WM_SOCKET, SocketEventMask);
     connectTried_ = false;
     DropInbox();
@@ -218,23 +220,25 @@ void TPowersock::PassOverQueueIfDue() {
 void TPowersock::ResolveHost() {
     ReportStatus(LevelTrace, "Resolve Host");
     const std::string name = (Proxy.empty() ? Host : Proxy).c_str();  // as NUL-terminated text
-    const std::uint32_t address = net::InetAddr(name);
-    if (address != net::InaddrNone) {
-        RemoteAddress.address = address;
+    RemoteAddresses.clear();
+    if (const auto literal = net::ParseAddress(name)) {
+        if (!net::IsUnspecified(*literal)) RemoteAddresses.push_back(*literal);
         return;
     }
-    RemoteAddress.address = 0;
     TimerOn();
     AsyncDone = false;
-    lookupTask_ = net::AsyncGetHostByName(SocketWindow, WM_HOSTLOOKUP, name);
+    lookupAddresses_.reset();
+    lookupTask_ = net::AsyncLookUpHost(SocketWindow, WM_HOSTLOOKUP, name);
     {
         Finally timerOff([this] { TimerOff(); });
         WaitFor([this] { return AsyncDone || TimedOut || Canceled; });
     }
     if (TimedOut) throw ESockError("Host Lookup Timed Out");
     if (Canceled) throw ESockError("Host Lookup Canceled");
-    if (!Succeeded) throw ESockError("Host Lookup Failed");
-    RemoteAddress.address = lookupAddress_;
+    if (!Succeeded || !lookupAddresses_) throw ESockError("Host Lookup Failed");
+    for (const net::SocketAddress& address : *lookupAddresses_)
+        if (!net::IsUnspecified(address)) RemoteAddresses.push_back(address);
+    if (!RemoteAddresses.empty()) RemoteAddress = RemoteAddresses.front();
     if (OnHostResolved) OnHostResolved(this);
 }
 
@@ -250,39 +254,83 @@ void TPowersock::Connect() {
             const std::string message = error.Message();
             if (message == "Host Lookup Timed Out" || message == "Host Lookup Canceled") throw;
         }
-        if (RemoteAddress.address != 0) break;
+        if (!RemoteAddresses.empty()) break;
         if (retries > 0 || !OnInvalidHost) throw ESockError("Null Remote Address");
         bool handled = false;
         OnInvalidHost(handled);
         if (!handled) throw ESockError("Null Remote Address");
     }
-    RemoteAddress.port = static_cast<std::uint16_t>((Proxy.empty() ? Port : ProxyPort) & 0xFFFF);
+    const auto port = static_cast<std::uint16_t>((Proxy.empty() ? Port : ProxyPort) & 0xFFFF);
     AsyncDone = false;
     Succeeded = true;
-
-    // A socket whose connect failed or was abandoned cannot try again here: take a fresh one.
-    if (connectTried_) {
-        net::CloseSocket(SocketHandle);
-        OpenSocket();
-    }
-    connectTried_ = true;
-    connectNotified_ = false;
-    if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError) {
-        std::string message;
-        CheckSocketError(net::WSAEWOULDBLOCK, message);
-    }
+    bool connected = false;
     TimerOn();
     {
         Finally timerOff([this] { TimerOff(); });
-        // The connect notification ends the wait even when a close that came in the same pass
-        // has cleared Connected again: the connection was made, and the peer has left already.
-        WaitFor([this] { return Connected || TimedOut || Canceled || !Succeeded || connectNotified_; });
+        for (std::size_t next = 0; next < RemoteAddresses.size() && !connected && !TimedOut && !Canceled; ++next) {
+            RemoteAddress = RemoteAddresses[next];
+            RemoteAddress.port = port;
+            connected = TryConnect(next + 1 < RemoteAddresses.size());
+        }
     }
-    if (!TimedOut && !Canceled && Succeeded) return;
+    if (connected && !TimedOut && !Canceled) return;
     if (OnConnectionFailed) OnConnectionFailed(this);
-    if (TimedOut) throw ESockError("Connection Timed out");
+    const std::string where = net::AddressAndPortText(RemoteAddress);
+    if (TimedOut) throw ESockError("Connection Timed out: " + where);
     if (Canceled) throw ESockError("Connection Canceled");
-    throw ESockError("Connection Failed");
+    std::string reason;
+    LookupErrorMessage(static_cast<std::uint16_t>(connectError_), reason);
+    throw ESockError("Connection Failed: " + where + (reason.empty() ? "" : " (" + reason + ")"));
+}
+
+// One address's try; true once connected. While another address waits, a try that has not
+// connected within NextAddressDelayMs gives way to it: a family that is broken somewhere on the
+// way costs that much, not the whole time-out. A try that fails is reported with the protocol's
+// lines, so a log of them shows why the next address was taken.
+bool TPowersock::TryConnect(bool anotherWaits) {
+    const std::string where = net::AddressAndPortText(RemoteAddress);
+    ReportStatus(LevelSocketAction, "Connecting to " + where);
+    // A socket whose connect failed or was abandoned cannot try again: take a fresh one.
+    try {
+        if (connectTried_ || socketFamily_ != RemoteAddress.family) {
+            net::CloseSocket(SocketHandle);
+            connectTried_ = true;
+            OpenSocket(RemoteAddress.family);
+        }
+    } catch (const Exception&) {
+        if (!anotherWaits) throw;
+        ReportStatus(LevelProtocol, "No socket for " + where);  // that family is off on this system
+        return false;
+    }
+    connectTried_ = true;
+    connectNotified_ = false;
+    connectError_ = 0;
+    nextAddressDue_ = false;
+    Succeeded = true;
+    if (net::Connect(SocketHandle, RemoteAddress) == net::SocketError && net::LastError() != net::WSAEWOULDBLOCK) {
+        // Refused on the spot (Winsock says so of a family with no route): the next address.
+        std::string message;
+        if (!anotherWaits) CheckSocketError(net::WSAEWOULDBLOCK, message);
+        connectError_ = net::LastError();
+        connectNotified_ = true;
+    }
+    if (anotherWaits && !connectNotified_) platform::SetTimer(SocketWindow, NextAddressTimer, NextAddressDelayMs);
+    // The connect notification ends the wait even when a close that came in the same pass has
+    // cleared Connected again: the connection was made, and the peer has left already.
+    WaitFor([this] {
+        return Connected || TimedOut || Canceled || !Succeeded || connectNotified_ || nextAddressDue_;
+    });
+    platform::KillTimer(SocketWindow, NextAddressTimer);
+    if (TimedOut || Canceled) return false;
+    if ((Connected || connectNotified_) && Succeeded && connectError_ == 0) return true;
+    if (connectNotified_) {
+        std::string reason;
+        LookupErrorMessage(static_cast<std::uint16_t>(connectError_), reason);
+        ReportStatus(LevelProtocol, where + " failed: " + reason);
+    } else {
+        ReportStatus(LevelProtocol, where + " not connected within " + std::to_string(NextAddressDelayMs) + " ms");
+    }
+    return false;
 }
 
 void TPowersock::CheckConnection() {
@@ -358,6 +406,7 @@ void TPowersock::HandleSocketMessage(const Message& message) {
                     break;
                 case net::FD_CONNECT:
                     connectNotified_ = true;
+                    connectError_ = platform::HiWord(message.lParam);
                     if (Succeeded) {
                         Connected = true;
                         if (OnConnect) OnConnect(this);
@@ -375,7 +424,7 @@ void TPowersock::HandleSocketMessage(const Message& message) {
         } else if (message.message == WM_HOSTLOOKUP) {
             AsyncDone = true;
             if (event == net::FD_ACCEPT) Connected = true;
-            else lookupAddress_ = message.hostAddress;
+            else lookupAddresses_ = message.hostAddresses;
         }
     } catch (...) {
     }
@@ -780,10 +829,14 @@ void TPowersock::ClearInput() {
 // ---------------------------------------------------------------------------------------------
 // Listening data socket
 
-void TPowersock::Listen(bool WaitForAccept) {
+void TPowersock::Listen(bool WaitForAccept, net::AddressFamily family) {
     ReportStatus(LevelTrace, "Listening");
     if (Port < 0 || Port > 65535) throw ERangeError();
-    RemoteAddress = net::SocketAddress{net::InetAddr("0.0.0.0"), static_cast<std::uint16_t>(Port)};
+    if (family != socketFamily_) {
+        net::CloseSocket(SocketHandle);
+        OpenSocket(family);
+    }
+    RemoteAddress = net::AnyAddress(family, static_cast<std::uint16_t>(Port));
     AsyncDone = false;
     std::string message;
     if (net::Bind(SocketHandle, RemoteAddress) == net::SocketError)
@@ -817,10 +870,14 @@ net::Socket TPowersock::Accept() {
     return accepted;
 }
 
-std::string TPowersock::GetLocalAddress() {
+net::SocketAddress TPowersock::LocalAddress() {
     net::SocketAddress local;
     net::GetSockName(SocketHandle, local);
-    std::string text = net::InetNtoa(local.address);
+    return local;
+}
+
+std::string TPowersock::GetLocalAddress() {
+    std::string text = net::AddressText(LocalAddress());
     int dots = 0;
     for (char& c : text) {
         if (c == '.' && dots < 3) {
@@ -832,8 +889,7 @@ std::string TPowersock::GetLocalAddress() {
 }
 
 std::string TPowersock::GetPortString() {
-    net::SocketAddress local;
-    net::GetSockName(SocketHandle, local);
+    const net::SocketAddress local = LocalAddress();
     return "," + std::to_string(local.port >> 8) + "," + std::to_string(local.port & 0xFF);
 }
 

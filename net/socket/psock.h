@@ -1,6 +1,7 @@
 #pragma once
-// TPowersock: the socket component every network client derives from. One object owns one IPv4
-// stream socket, a hidden notification window, a time-out timer and a 65,537-byte I/O buffer.
+// TPowersock: the socket component every network client derives from. One object owns one
+// stream socket (of the family of the address it connects to or listens on), a hidden
+// notification window, a time-out timer and a 65,537-byte I/O buffer.
 // Every operation is synchronous for its caller and keeps the message queue moving while it
 // waits, so notifications, the time-out and Cancel() reach it.
 
@@ -43,6 +44,11 @@ using TOnErrorEvent = std::function<void(TObject* Sender, std::uint16_t Errno, c
 // Private messages of the notification window.
 constexpr std::uint32_t WM_SOCKET = platform::WM_USER + 101;      // 1125: socket events
 constexpr std::uint32_t WM_HOSTLOOKUP = platform::WM_USER + 102;  // 1126: host lookup done
+// A name's next address is tried when the one before has not connected within this long: the
+// bound current clients use, so a broken family costs a quarter of a second.
+constexpr std::uint32_t NextAddressDelayMs = 250;
+// The notification window's timer for that bound.
+constexpr std::uintptr_t NextAddressTimer = 2;
 // Every event a component's socket asks for: read, out-of-band, accept, connect, close.
 constexpr std::uint16_t SocketEventMask = 61;
 
@@ -141,7 +147,9 @@ public:
     bool DataAvailable();
 
     // Listening data socket.
-    void Listen(bool WaitForAccept);
+    // Binds the wildcard address of the family (the control connection's, for active FTP).
+    void Listen(bool WaitForAccept, platform::net::AddressFamily family = platform::net::AddressFamily::IPv4);
+    platform::net::SocketAddress LocalAddress();
     std::string GetLocalAddress();
     std::string GetPortString();
 
@@ -168,7 +176,8 @@ public:
     std::int64_t BytesRecvd = 0;
     bool AsyncDone = false;
     platform::net::StartupInfo WSAData;
-    platform::net::SocketAddress RemoteAddress;
+    platform::net::SocketAddress RemoteAddress;  // the peer, or the address being tried
+    std::vector<platform::net::SocketAddress> RemoteAddresses;  // every address of the host, in order
     std::string LastReply;
     bool LastLineCutShort = false;  // the last ReadLn met the peer's close inside a line
     std::int16_t ReplyNumber = 0;
@@ -182,7 +191,8 @@ protected:
     void RequestCloseSocket();
 
 private:
-    void OpenSocket();
+    void OpenSocket(platform::net::AddressFamily family = platform::net::AddressFamily::IPv4);
+    bool TryConnect(bool anotherWaits);
     void WaitFor(const std::function<bool()>& done);
     void Pump(bool block);
     void SendAll(const char* data, int length, bool processMessages, const std::function<void(int)>& afterSend);
@@ -206,8 +216,11 @@ private:
     void DropInbox();
 
     std::uintptr_t lookupTask_ = 0;          // the lookup whose completion counts
-    std::uint32_t lookupAddress_ = 0;        // its first address
+    std::shared_ptr<const std::vector<platform::net::SocketAddress>> lookupAddresses_;  // its answer
+    platform::net::AddressFamily socketFamily_ = platform::net::AddressFamily::IPv4;
     bool connectTried_ = false;              // this socket has been asked to connect once
+    int connectError_ = 0;                   // of the last connect notification
+    bool nextAddressDue_ = false;            // the try under way may give way to the next address
     bool writable_ = false;                  // a full send buffer has room again
     bool connectNotified_ = false;           // the connect under way has been answered
     int closeError_ = 0;                     // of the close notification that replaced the socket

@@ -76,7 +76,7 @@ void DispatchDueTimers() {
         bool stillSet = std::any_of(q.timers.begin(), q.timers.end(), [&](const Timer& t) {
             return t.window == window && t.id == id;
         });
-        if (stillSet) Dispatch(Message{window, WM_TIMER, id, 0, 0, 0});
+        if (stillSet) Dispatch(Message{window, WM_TIMER, id, 0, 0});
     }
 }
 

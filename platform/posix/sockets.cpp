@@ -11,6 +11,7 @@
 #include <asio.hpp>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <memory>
@@ -53,7 +54,7 @@ bool IsListening(int fd) {
 }
 
 bool IsConnected(int fd) {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     return ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
 }
@@ -183,7 +184,7 @@ void PostEvent(SharedState& shared, int fd, std::uint16_t event, int error, bool
     std::lock_guard lock(shared.lock);
     if (shared.closed || (!always && (shared.mask & event) == 0)) return;
     PostMessage(Message{shared.window, shared.message, static_cast<std::uintptr_t>(fd),
-                        MakeLParam(event, static_cast<std::uint16_t>(error)), 0, shared.source});
+                        MakeLParam(event, static_cast<std::uint16_t>(error)), shared.source});
 }
 
 void PostEvent(const Watch& watch, std::uint16_t event, int error, bool always = false) {
@@ -298,16 +299,47 @@ bool IsConnectOutcome(int error) {
            error == ETIMEDOUT || error == ECONNRESET;
 }
 
-sockaddr_in ToSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(address.port);
-    result.sin_addr.s_addr = address.address;
+// The system's form of an address, and its length.
+struct SystemAddress {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+SystemAddress ToSystem(const SocketAddress& address) {
+    SystemAddress result;
+    if (address.IsIPv6()) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(result.storage);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(address.port);
+        std::memcpy(&in6.sin6_addr, address.bytes.data(), 16);
+        in6.sin6_scope_id = address.scope;
+        result.length = sizeof in6;
+    } else {
+        auto& in4 = reinterpret_cast<sockaddr_in&>(result.storage);
+        in4.sin_family = AF_INET;
+        in4.sin_port = htons(address.port);
+        std::memcpy(&in4.sin_addr, address.bytes.data(), 4);
+        result.length = sizeof in4;
+    }
     return result;
 }
 
-SocketAddress FromSockaddr(const sockaddr_in& address) {
-    return SocketAddress{address.sin_addr.s_addr, ntohs(address.sin_port)};
+SocketAddress FromSystem(const sockaddr* system) {
+    SocketAddress address;
+    if (system->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(system);
+        address.family = AddressFamily::IPv6;
+        std::memcpy(address.bytes.data(), &in6->sin6_addr, 16);
+        address.port = ntohs(in6->sin6_port);
+        address.scope = in6->sin6_scope_id;
+    } else if (system->sa_family == AF_INET) {
+        const auto* in4 = reinterpret_cast<const sockaddr_in*>(system);
+        std::memcpy(address.bytes.data(), &in4->sin_addr, 4);
+        address.port = ntohs(in4->sin_port);
+    }
+    return address;
 }
 
 int HostErrorFrom(const asio::error_code& ec) {
@@ -396,8 +428,9 @@ int Cleanup() {
     return 0;
 }
 
-Socket CreateStreamSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+Socket CreateStreamSocket(AddressFamily family) {
+    const int domain = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    const int fd = ::socket(domain, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         FailWithErrno();
         return InvalidSocket;
@@ -436,10 +469,10 @@ std::optional<int> ConnectOutcomeNow(int fd, SharedState& shared) {
 }  // namespace
 
 int Connect(Socket socket, const SocketAddress& peer) {
-    const sockaddr_in address = ToSockaddr(peer);
+    const SystemAddress address = ToSystem(peer);
     Selection* selection = FindSelection(socket);
     UnusedSockets().erase(socket);
-    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    if (::connect(Fd(socket), address.Get(), address.length) == 0) {
         if (selection != nullptr) AnswerConnect(socket, *selection, 0);
         return 0;
     }
@@ -508,8 +541,8 @@ int Receive(Socket socket, char* buffer, int length, bool peek) {
 }
 
 int Bind(Socket socket, const SocketAddress& local) {
-    const sockaddr_in address = ToSockaddr(local);
-    if (::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    const SystemAddress address = ToSystem(local);
+    if (::bind(Fd(socket), address.Get(), address.length) != 0)
         return FailWithErrno();
     return 0;
 }
@@ -525,9 +558,8 @@ int Listen(Socket socket, int backlog) {
 }
 
 Socket Accept(Socket socket, SocketAddress* peer) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    const int fd = ::accept4(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+    SystemAddress address;
+    const int fd = ::accept4(Fd(socket), address.Get(), &address.length, SOCK_CLOEXEC);
     const int error = errno;
     WithWatch(socket, [](const WatchPtr& watch) { ArmRead(watch); });
     if (fd < 0) {
@@ -539,25 +571,21 @@ Socket Accept(Socket socket, SocketAddress* peer) {
         Fail(WSAEMFILE);
         return InvalidSocket;
     }
-    if (peer != nullptr) *peer = FromSockaddr(address);
+    if (peer != nullptr) *peer = FromSystem(address.Get());
     return static_cast<Socket>(fd);
 }
 
 int GetSockName(Socket socket, SocketAddress& local) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return FailWithErrno();
-    local = FromSockaddr(address);
+    SystemAddress address;
+    if (::getsockname(Fd(socket), address.Get(), &address.length) != 0) return FailWithErrno();
+    local = FromSystem(address.Get());
     return 0;
 }
 
 int GetPeerName(Socket socket, SocketAddress& peer) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return FailWithErrno();
-    peer = FromSockaddr(address);
+    SystemAddress address;
+    if (::getpeername(Fd(socket), address.Get(), &address.length) != 0) return FailWithErrno();
+    peer = FromSystem(address.Get());
     return 0;
 }
 
@@ -649,45 +677,37 @@ bool WaitReady(Socket socket, short events, int milliseconds) {
 bool WaitWritable(Socket socket, int milliseconds) { return WaitReady(socket, POLLOUT, milliseconds); }
 bool WaitReadable(Socket socket, int milliseconds) { return WaitReady(socket, POLLIN, milliseconds); }
 
-std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name) {
+std::uintptr_t AsyncLookUpHost(WindowHandle window, std::uint32_t message, const std::string& name) {
     static std::atomic<std::uintptr_t> nextTask{1};
     const std::uintptr_t task = nextTask++;
-    auto complete = [window, message, task](int error, std::uint32_t address) {
-        PostMessage(Message{window, message, task, MakeLParam(0, static_cast<std::uint16_t>(error)),
-                            address, 0});
+    auto complete = [window, message, task](int error, std::shared_ptr<std::vector<SocketAddress>> addresses) {
+        Message done{window, message, task, MakeLParam(0, static_cast<std::uint16_t>(error)), 0};
+        done.hostAddresses = std::move(addresses);
+        PostMessage(done);
     };
     if (name.empty()) {
-        complete(WSAHOST_NOT_FOUND, 0);
+        complete(WSAHOST_NOT_FOUND, nullptr);
         return task;
     }
     TheWatcher().Post([name, complete] {
         auto resolver = std::make_shared<asio::ip::tcp::resolver>(TheWatcher().Io());
+        // No flags: AI_ADDRCONFIG would hide the IPv6 addresses of a machine whose only IPv6
+        // address is its loopback one.
         resolver->async_resolve(
-            asio::ip::tcp::v4(), name, "",
+            name, "", asio::ip::resolver_base::flags{},
             [resolver, complete](const asio::error_code& ec, asio::ip::tcp::resolver::results_type results) {
-                if (ec || results.empty()) {
-                    complete(ec ? HostErrorFrom(ec) : WSANO_DATA, 0);
+                auto addresses = std::make_shared<std::vector<SocketAddress>>();
+                if (!ec) {
+                    for (const auto& entry : results) addresses->push_back(FromSystem(entry.endpoint().data()));
+                }
+                if (ec || addresses->empty()) {
+                    complete(ec ? HostErrorFrom(ec) : WSANO_DATA, nullptr);
                     return;
                 }
-                const auto address = results.begin()->endpoint().address().to_v4().to_uint();
-                complete(0, htonl(address));
+                complete(0, std::move(addresses));
             });
     });
     return task;
-}
-
-std::uint32_t InetAddr(const std::string& text) {
-    in_addr address{};
-    if (::inet_aton(text.c_str(), &address) == 0) return InaddrNone;
-    return address.s_addr;
-}
-
-std::string InetNtoa(std::uint32_t address) {
-    in_addr value{};
-    value.s_addr = address;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &value, text, sizeof text);
-    return text;
 }
 
 }  // namespace platform::net

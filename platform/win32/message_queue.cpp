@@ -2,7 +2,7 @@
 // window of a private class, posts are PostMessageW, timers are SetTimer, a pass is PeekMessageW
 // and DispatchMessageW, and a wait is MsgWaitForMultipleObjectsEx.
 //
-// A Message field that a window message cannot carry (the source, a looked-up address) travels
+// A Message field that a window message cannot carry (the source, the addresses of a lookup) travels
 // beside the queue: the window message then carries the key of its record, and purging the
 // source deletes the record, so the message is dropped when it comes up.
 #include "platform/message_queue.h"
@@ -50,10 +50,10 @@ std::optional<Message> TakeCarried(WPARAM key) {
 // The Message a window message stands for; nullopt when it is to be dropped.
 std::optional<Message> Translate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == win32::CarrierMessage) return TakeCarried(wParam);
-    if (win32::IsSocketMessage(message) || message == win32::LookupMessage)
+    if (win32::IsSocketMessage(message))
         return win32::TranslateSocketMessage(window, message, wParam, lParam);
     if (message == WM_TIMER || (message >= WM_USER && message < WM_APP))
-        return Message{win32::HandleOf(window), message, wParam, static_cast<std::uint32_t>(lParam), 0, 0};
+        return Message{win32::HandleOf(window), message, wParam, static_cast<std::uint32_t>(lParam), 0};
     return std::nullopt;
 }
 
@@ -165,7 +165,6 @@ void DeallocateWindow(WindowHandle handle) {
     HWND window = win32::WindowOf(handle);
     if (q.windows.erase(window) == 0) return;
     DropQueuedMessages(window);
-    win32::ForgetLookupsOf(window);
     ::DestroyWindow(window);  // its timers go with it
 }
 
@@ -173,7 +172,7 @@ bool IsWindow(WindowHandle window) { return TheQueue().windows.contains(win32::W
 
 void PostMessage(const Message& message) {
     HWND window = win32::WindowOf(message.window);
-    if (message.source == 0 && message.hostAddress == 0 && message.message < WM_APP) {
+    if (message.source == 0 && !message.hostAddresses && message.message < WM_APP) {
         ::PostMessageW(window, message.message, message.wParam, static_cast<LPARAM>(message.lParam));
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // What the message queue and the sockets share on Windows: the message numbers the platform
-// keeps for itself, window handles, and the translation of socket and lookup messages.
+// keeps for itself, window handles, and the translation of socket messages.
 
 #include <optional>
 
@@ -12,7 +12,6 @@ namespace platform::win32 {
 // Private message numbers, above those a program chooses (WM_USER .. WM_APP - 1).
 constexpr UINT CarrierMessage = WM_APP;      // wParam: key of a Message kept beside the queue
 constexpr UINT PassEndMessage = WM_APP + 1;  // wParam: number of the pass it ends
-constexpr UINT LookupMessage = WM_APP + 2;   // a host lookup's completion
 // Each socket's selection gets a number of its own, so that its messages can be told apart
 // from those of a socket closed earlier under the same handle.
 constexpr UINT FirstSocketMessage = WM_APP + 16;
@@ -24,9 +23,7 @@ constexpr bool IsSocketMessage(UINT message) {
 WindowHandle HandleOf(HWND window);
 HWND WindowOf(WindowHandle handle);
 
-// The platform's Message for a socket event or lookup completion; nullopt for a stale one.
+// The platform's Message for a socket event; nullopt for a stale one.
 std::optional<Message> TranslateSocketMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The window is going: lookups still running for it can no longer deliver.
-void ForgetLookupsOf(HWND window);
 
 }  // namespace platform::win32

@@ -1,5 +1,6 @@
-// Winsock itself: WSAAsyncSelect posts socket events to the hidden windows, WSAAsyncGetHostByName
-// completes lookups there, and error codes are WSAGetLastError's.
+// Winsock itself: WSAAsyncSelect posts socket events to the hidden windows, and error codes are
+// WSAGetLastError's. A host lookup runs getaddrinfo on a worker thread of its own, which posts
+// the completion to the window through the message queue.
 //
 // Each selected socket has a registration with a message number of its own. Winsock posts that
 // number; the window procedure turns it back into the caller's message number, after checking
@@ -9,11 +10,15 @@
 
 #include "platform/win32/queue_internals.h"
 
+#include <ws2tcpip.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <list>
 #include <memory>
+#include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace platform::net {
 namespace {
@@ -38,19 +43,11 @@ struct Registration {
     bool writeWanted = false;  // one FD_WRITE asked for by NotifyWhenWritable
 };
 
-struct Lookup {
-    HWND window = nullptr;
-    UINT message = 0;
-    std::unique_ptr<char[]> buffer;  // Winsock writes the host entry here
-};
-
 // GUI thread only, as every call of this interface that touches them.
 struct SocketTables {
     std::unordered_map<Socket, Registration> registrations;
     std::unordered_map<UINT, Socket> byMessage;
     UINT nextMessage = platform::win32::FirstSocketMessage;
-    std::unordered_map<WPARAM, Lookup> lookups;
-    std::list<std::unique_ptr<char[]>> abandonedBuffers;  // Winsock may still write there
     int startups = 0;
 };
 
@@ -95,31 +92,47 @@ Socket Checked(SOCKET socket) {
     return static_cast<Socket>(socket);
 }
 
-sockaddr_in ToSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = ::htons(address.port);
-    result.sin_addr.s_addr = address.address;
+// The system's form of an address, and its length.
+struct SystemAddress {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+SystemAddress ToSystem(const SocketAddress& address) {
+    SystemAddress result;
+    if (address.IsIPv6()) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(result.storage);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = ::htons(address.port);
+        std::memcpy(&in6.sin6_addr, address.bytes.data(), 16);
+        in6.sin6_scope_id = address.scope;
+        result.length = sizeof in6;
+    } else {
+        auto& in4 = reinterpret_cast<sockaddr_in&>(result.storage);
+        in4.sin_family = AF_INET;
+        in4.sin_port = ::htons(address.port);
+        std::memcpy(&in4.sin_addr, address.bytes.data(), 4);
+        result.length = sizeof in4;
+    }
     return result;
 }
 
-SocketAddress FromSockaddr(const sockaddr_in& address) {
-    return SocketAddress{address.sin_addr.s_addr, ::ntohs(address.sin_port)};
-}
-
-std::optional<Message> TranslateLookup(HWND window, WPARAM task, LPARAM lParam) {
-    SocketTables& t = Tables();
-    auto found = t.lookups.find(task);
-    if (found == t.lookups.end() || found->second.window != window) return std::nullopt;
-    const int error = WSAGETASYNCERROR(lParam);
-    std::uint32_t address = 0;
-    const auto* host = reinterpret_cast<const hostent*>(found->second.buffer.get());
-    if (error == 0 && host->h_addrtype == AF_INET && host->h_addr_list[0] != nullptr)
-        std::memcpy(&address, host->h_addr_list[0], sizeof address);
-    Message message{platform::win32::HandleOf(window), found->second.message, task,
-                    MakeLParam(0, static_cast<std::uint16_t>(error)), address, 0};
-    t.lookups.erase(found);
-    return message;
+SocketAddress FromSystem(const sockaddr* system) {
+    SocketAddress address;
+    if (system->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(system);
+        address.family = AddressFamily::IPv6;
+        std::memcpy(address.bytes.data(), &in6->sin6_addr, 16);
+        address.port = ::ntohs(in6->sin6_port);
+        address.scope = in6->sin6_scope_id;
+    } else if (system->sa_family == AF_INET) {
+        const auto* in4 = reinterpret_cast<const sockaddr_in*>(system);
+        std::memcpy(address.bytes.data(), &in4->sin_addr, 4);
+        address.port = ::ntohs(in4->sin_port);
+    }
+    return address;
 }
 
 std::optional<Message> TranslateSelectEvent(HWND window, UINT nativeMessage, WPARAM socket, LPARAM lParam) {
@@ -135,7 +148,7 @@ std::optional<Message> TranslateSelectEvent(HWND window, UINT nativeMessage, WPA
         registration.writeWanted = false;
     }
     return Message{platform::win32::HandleOf(window), registration.message, registration.socket,
-                   MakeLParam(event, WSAGETSELECTERROR(lParam)), 0, registration.source};
+                   MakeLParam(event, WSAGETSELECTERROR(lParam)), registration.source};
 }
 
 }  // namespace
@@ -144,20 +157,7 @@ std::optional<Message> TranslateSelectEvent(HWND window, UINT nativeMessage, WPA
 namespace platform::win32 {
 
 std::optional<Message> TranslateSocketMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == LookupMessage) return net::TranslateLookup(window, wParam, lParam);
     return net::TranslateSelectEvent(window, message, wParam, lParam);
-}
-
-void ForgetLookupsOf(HWND window) {
-    auto& t = net::Tables();
-    for (auto entry = t.lookups.begin(); entry != t.lookups.end();) {
-        if (entry->second.window != window) {
-            ++entry;
-            continue;
-        }
-        t.abandonedBuffers.push_back(std::move(entry->second.buffer));
-        entry = t.lookups.erase(entry);
-    }
 }
 
 }  // namespace platform::win32
@@ -214,15 +214,17 @@ int Startup(std::uint16_t version, StartupInfo& info) {
 
 int Cleanup() {
     if (::WSACleanup() != 0) return Fail();
-    if (--Tables().startups == 0) Tables().abandonedBuffers.clear();  // no lookup runs any more
+    --Tables().startups;
     return 0;
 }
 
-Socket CreateStreamSocket() { return Checked(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+Socket CreateStreamSocket(AddressFamily family) {
+    return Checked(::socket(family == AddressFamily::IPv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP));
+}
 
 int Connect(Socket socket, const SocketAddress& peer) {
-    const sockaddr_in address = ToSockaddr(peer);
-    if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Fail();
+    const SystemAddress address = ToSystem(peer);
+    if (::connect(Native(socket), address.Get(), address.length) != 0) return Fail();
     return 0;
 }
 
@@ -237,34 +239,31 @@ int Receive(Socket socket, char* buffer, int length, bool peek) {
 }
 
 int Bind(Socket socket, const SocketAddress& local) {
-    const sockaddr_in address = ToSockaddr(local);
-    if (::bind(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return Fail();
+    const SystemAddress address = ToSystem(local);
+    if (::bind(Native(socket), address.Get(), address.length) != 0) return Fail();
     return 0;
 }
 
 int Listen(Socket socket, int backlog) { return ::listen(Native(socket), backlog) != 0 ? Fail() : 0; }
 
 Socket Accept(Socket socket, SocketAddress* peer) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    const Socket accepted = Checked(::accept(Native(socket), reinterpret_cast<sockaddr*>(&address), &length));
-    if (accepted != InvalidSocket && peer != nullptr) *peer = FromSockaddr(address);
+    SystemAddress address;
+    const Socket accepted = Checked(::accept(Native(socket), address.Get(), &address.length));
+    if (accepted != InvalidSocket && peer != nullptr) *peer = FromSystem(address.Get());
     return accepted;
 }
 
 int GetSockName(Socket socket, SocketAddress& local) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (::getsockname(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return Fail();
-    local = FromSockaddr(address);
+    SystemAddress address;
+    if (::getsockname(Native(socket), address.Get(), &address.length) != 0) return Fail();
+    local = FromSystem(address.Get());
     return 0;
 }
 
 int GetPeerName(Socket socket, SocketAddress& peer) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (::getpeername(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return Fail();
-    peer = FromSockaddr(address);
+    SystemAddress address;
+    if (::getpeername(Native(socket), address.Get(), &address.length) != 0) return Fail();
+    peer = FromSystem(address.Get());
     return 0;
 }
 
@@ -337,34 +336,38 @@ bool WaitReady(Socket socket, bool forWriting, int milliseconds) {
 bool WaitWritable(Socket socket, int milliseconds) { return WaitReady(socket, true, milliseconds); }
 bool WaitReadable(Socket socket, int milliseconds) { return WaitReady(socket, false, milliseconds); }
 
-std::uintptr_t AsyncGetHostByName(WindowHandle window, std::uint32_t message, const std::string& name) {
-    HWND target = platform::win32::WindowOf(window);
-    Lookup lookup{target, message, std::make_unique<char[]>(MAXGETHOSTSTRUCT)};
-    HANDLE task = nullptr;
-    int error = WSAHOST_NOT_FOUND;  // an empty name names no host
-    if (!name.empty()) {
-        task = ::WSAAsyncGetHostByName(target, platform::win32::LookupMessage, name.c_str(),
-                                       lookup.buffer.get(), MAXGETHOSTSTRUCT);
-        error = ::WSAGetLastError();
+namespace {
+
+// getaddrinfo's answer: its error is a Winsock code (WSAHOST_NOT_FOUND, WSATRY_AGAIN ...).
+int LookUp(const std::string& name, std::vector<SocketAddress>& addresses) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (error != 0) return error;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET || entry->ai_family == AF_INET6) addresses.push_back(FromSystem(entry->ai_addr));
     }
-    if (task != nullptr) {
-        const auto handle = reinterpret_cast<std::uintptr_t>(task);
-        Tables().lookups[handle] = std::move(lookup);
-        return handle;
-    }
-    // Refused at once: the answer still comes as a message, under a number no task has.
-    const auto handle = reinterpret_cast<std::uintptr_t>(lookup.buffer.get());
-    Tables().abandonedBuffers.push_back(std::move(lookup.buffer));
-    PostMessage(Message{window, message, handle, MakeLParam(0, static_cast<std::uint16_t>(error)), 0, 0});
-    return handle;
+    ::freeaddrinfo(found);
+    return addresses.empty() ? WSANO_DATA : 0;
 }
 
-std::uint32_t InetAddr(const std::string& text) { return ::inet_addr(text.c_str()); }
+}  // namespace
 
-std::string InetNtoa(std::uint32_t address) {
-    in_addr value{};
-    value.s_addr = address;
-    return ::inet_ntoa(value);
+std::uintptr_t AsyncLookUpHost(WindowHandle window, std::uint32_t message, const std::string& name) {
+    static std::atomic<std::uintptr_t> nextTask{1};
+    const std::uintptr_t task = nextTask++;
+    // The queue drops the completion when the window has gone meanwhile.
+    std::thread([window, message, task, name] {
+        auto addresses = std::make_shared<std::vector<SocketAddress>>();
+        const int error = name.empty() ? WSAHOST_NOT_FOUND : LookUp(name, *addresses);
+        Message done{window, message, task, MakeLParam(0, static_cast<std::uint16_t>(error)), 0};
+        if (error == 0) done.hostAddresses = std::move(addresses);
+        PostMessage(done);
+    }).detach();
+    return task;
 }
 
 }  // namespace platform::net

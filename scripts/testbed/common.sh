@@ -41,14 +41,15 @@ tb_alive_of() {
 }
 
 # True when something listens on 127.0.0.1:PORT.
+# Whether something listens on PORT of ADDRESS (default 127.0.0.1; an IPv6 one in brackets).
 tb_listening() {
-    [[ -n "$(ss -Hltn "src 127.0.0.1:$1" 2>/dev/null)" ]]
+    [[ -n "$(ss -Hltn "src ${2:-127.0.0.1}:$1" 2>/dev/null)" ]]
 }
 
 # Waits (at most ~5 s) until PID listens on PORT; fails loudly, with the server's output, if it
 # exits or never listens.
 tb_wait_listening() {
-    local name=$1 pid=$2 port=$3 output=$4 tries
+    local name=$1 pid=$2 port=$3 output=$4 address=${5:-127.0.0.1} tries
     for ((tries = 0; tries < 100; tries++)); do
         if ! tb_alive "$pid"; then
             local status=0
@@ -57,12 +58,12 @@ tb_wait_listening() {
             cat "$output" >&2 || true
             return 1
         fi
-        if tb_listening "$port"; then
+        if tb_listening "$port" "$address"; then
             return 0
         fi
         sleep 0.05
     done
-    tb_say "$name did not listen on 127.0.0.1:$port within 5 s; its output ($output):"
+    tb_say "$name did not listen on $address:$port within 5 s; its output ($output):"
     cat "$output" >&2 || true
     return 1
 }

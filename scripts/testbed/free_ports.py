@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Prints free loopback TCP ports for the test bed: COUNT single ports, then the first and last
+"""Prints free loopback TCP ports (free on 127.0.0.1 and ::1) for the test bed: COUNT single ports, then the first and last
 port of a free block of BLOCK consecutive ports (for passive data connections).
 
 Ports come from 20000-31999, below Linux's ephemeral range, so client sockets of the tests
@@ -12,11 +12,13 @@ LOW, HIGH = 20000, 32000
 
 
 def is_free(port):
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
-        try:
-            probe.bind(("127.0.0.1", port))
-        except OSError:
-            return False
+    # The servers listen on 127.0.0.1, and some on ::1 as well.
+    for family, address in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
+        with socket.socket(family, socket.SOCK_STREAM) as probe:
+            try:
+                probe.bind((address, port))
+            except OSError:
+                return False
     return True
 
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the test bed in DIR: vsftpd, pyftpdlib, nginx and tinyproxy (in front of nginx), all on
-# 127.0.0.1 and on free ports chosen now. Writes DIR/env (KEY=value lines for the tests) and
+# 127.0.0.1 and on free ports chosen now; nginx also on ::1, and a second vsftpd serving the same
+# files on ::1 (one vsftpd listens on one family only). Writes DIR/env (KEY=value lines for the tests) and
 # DIR/pids (one "name pid" line per server). Stop it with stop.sh DIR.
 # Needs root: it creates the FTP user and vsftpd runs as root until log-in.
 set -euo pipefail
@@ -23,8 +24,8 @@ FTP_USER=zdq
 FTP_PASSWORD=Qm7tR2xw
 PASSIVE_BLOCK=20
 
-read -r VSFTPD_PORT PYFTPD_PORT NGINX_PORT PROXY_PORT PASV_FIRST PASV_LAST \
-    < <(/usr/bin/python3 "$HERE/free_ports.py" 4 $((2 * PASSIVE_BLOCK)))
+read -r VSFTPD_PORT VSFTPD6_PORT PYFTPD_PORT NGINX_PORT PROXY_PORT PASV_FIRST PASV_LAST \
+    < <(/usr/bin/python3 "$HERE/free_ports.py" 5 $((2 * PASSIVE_BLOCK)))
 VSFTPD_PASV_FIRST=$PASV_FIRST
 VSFTPD_PASV_LAST=$((PASV_FIRST + PASSIVE_BLOCK - 1))
 PYFTPD_PASV_FIRST=$((PASV_FIRST + PASSIVE_BLOCK))
@@ -59,16 +60,11 @@ ensure_ftp_user() {
     echo "$FTP_USER:$FTP_PASSWORD" | chpasswd
 }
 
-start_vsftpd() {
-    local base=$DIR/vsftpd
-    mkdir -p "$base/root/upload" "$base/empty"
-    chown -R "$FTP_USER:" "$base/root"
-    chmod 755 "$base" "$base/empty"
-    cat > "$base/vsftpd.conf" << CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$VSFTPD_PORT
+# vsftpd's configuration; LISTEN holds the lines that say where it listens.
+vsftpd_conf() {
+    local base=$1 listen=$2 log=$3
+    cat << CONF
+$listen
 background=NO
 anonymous_enable=NO
 local_enable=YES
@@ -92,17 +88,39 @@ pasv_max_port=$VSFTPD_PASV_LAST
 xferlog_enable=YES
 xferlog_std_format=NO
 log_ftp_protocol=YES
-vsftpd_log_file=$base/vsftpd.log
+vsftpd_log_file=$log
 syslog_enable=NO
 dual_log_enable=NO
 use_localtime=NO
 CONF
+}
+
+start_vsftpd() {
+    local base=$DIR/vsftpd
+    mkdir -p "$base/root/upload" "$base/empty"
+    chown -R "$FTP_USER:" "$base/root"
+    chmod 755 "$base" "$base/empty"
+    vsftpd_conf "$base" "listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$VSFTPD_PORT" "$base/vsftpd.log" > "$base/vsftpd.conf"
     : > "$base/vsftpd.log"
     launch vsftpd "$base/output.log" /usr/sbin/vsftpd "$base/vsftpd.conf"
     tb_wait_listening vsftpd "$LAUNCHED_PID" "$VSFTPD_PORT" "$base/output.log"
     env_line MILTE_TB_VSFTPD_PORT "$VSFTPD_PORT"
     env_line MILTE_TB_VSFTPD_ROOT "$base/root"
     env_line MILTE_TB_VSFTPD_LOG "$base/vsftpd.log"
+
+    # IPv6 needs listen_ipv6, which excludes listen: a second server on the same files.
+    vsftpd_conf "$base" "listen=NO
+listen_ipv6=YES
+listen_address6=::1
+listen_port=$VSFTPD6_PORT" "$base/vsftpd6.log" > "$base/vsftpd6.conf"
+    : > "$base/vsftpd6.log"
+    launch vsftpd6 "$base/output6.log" /usr/sbin/vsftpd "$base/vsftpd6.conf"
+    tb_wait_listening vsftpd6 "$LAUNCHED_PID" "$VSFTPD6_PORT" "$base/output6.log" "[::1]"
+    env_line MILTE_TB_VSFTPD6_PORT "$VSFTPD6_PORT"
+    env_line MILTE_TB_VSFTPD6_LOG "$base/vsftpd6.log"
 }
 
 start_pyftpd() {
@@ -151,13 +169,15 @@ http {
     # The request line as received, bytes unescaped.
     log_format milte_request_line escape=none '\$request';
     # One JSON object per line: the request line, the raw head as received (request line and
-    # header lines, each ending CR LF, then the empty line) and the body; bytes >= 0x80 raw.
+    # header lines, each ending CR LF, then the empty line), the body (bytes >= 0x80 raw) and
+    # the client's address.
     log_format milte_request escape=json
         '{"status":"\$status","request_line":"\$request",'
-        '"head":"\$echo_client_request_headers","body":"\$request_body"}';
+        '"head":"\$echo_client_request_headers","body":"\$request_body","client":"\$remote_addr"}';
 
     server {
         listen 127.0.0.1:$NGINX_PORT;
+        listen [::1]:$NGINX_PORT;
         server_name localhost;
         access_log $base/logs/request_lines.log milte_request_line;
         access_log $base/logs/requests.log milte_request;
@@ -185,6 +205,7 @@ http {
 CONF
     launch nginx "$base/output.log" /usr/sbin/nginx -p "$base" -c "$base/nginx.conf"
     tb_wait_listening nginx "$LAUNCHED_PID" "$NGINX_PORT" "$base/output.log"
+    tb_wait_listening nginx "$LAUNCHED_PID" "$NGINX_PORT" "$base/output.log" "[::1]"
     env_line MILTE_TB_NGINX_PORT "$NGINX_PORT"
     env_line MILTE_TB_NGINX_HTML "$base/html"
     env_line MILTE_TB_NGINX_REQUEST_LOG "$base/logs/requests.log"
@@ -224,4 +245,4 @@ start_vsftpd
 start_pyftpd
 start_nginx
 start_tinyproxy
-tb_say "running in $DIR (vsftpd $VSFTPD_PORT, pyftpdlib $PYFTPD_PORT, nginx $NGINX_PORT, tinyproxy $PROXY_PORT)"
+tb_say "running in $DIR (vsftpd $VSFTPD_PORT, on ::1 $VSFTPD6_PORT, pyftpdlib $PYFTPD_PORT, nginx $NGINX_PORT, tinyproxy $PROXY_PORT)"

@@ -191,6 +191,11 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     // Under Wine through the loader of the program's width, so the process started is the program.
     if (const char* windowsProgram = WindowsProgram()) command = {MILTE_WINE_RUN, windowsProgram};
     for (const std::filesystem::path& file : files) command.push_back(WindowsProgram() ? WinePath(file) : file.string());
+    if (!servers.hostsFile.empty()) {
+        // unshare and sh exec what follows, so the process started is still the program.
+        command.insert(command.begin(), {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/hosts && exec \"$@\"",
+                                         servers.hostsFile.string()});
+    }
     std::vector<char*> argv;
     for (std::string& argument : command) argv.push_back(argument.data());
     argv.push_back(nullptr);

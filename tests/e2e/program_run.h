@@ -39,6 +39,10 @@ struct Servers {
     // Variables set otherwise, for the settings the ports cannot say: another host, a mistyped
     // port.
     std::map<std::string, std::string> overrides = {};
+    // When set, the program sees this file as /etc/hosts: it runs in a mount namespace of its
+    // own (unshare -m) with the file mounted there, so a test name can have the addresses the
+    // test needs while the system's lookup stays the one users have.
+    std::filesystem::path hostsFile = {};
 };
 
 struct Dialog {

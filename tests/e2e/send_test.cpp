@@ -5,10 +5,16 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "platform/cp932.h"
 #include "tests/e2e/address_translator.h"
@@ -76,6 +82,9 @@ protected:
         return ::testing::AssertionFailure() << "vsftpd holds " << stored.size() << " other bytes under " << utf8Name;
     }
 
+    void ExpectSentOverIPv4AtOnce(const std::filesystem::path& file, const std::string& name,
+                                  const std::string& whyNotIPv6);
+
     testsupport::TempDir folder_;
 };
 
@@ -124,6 +133,99 @@ TEST_F(Send, UploadsTheFileThenNotifiesTheScriptAfterTheSuccessMessage) {
         EXPECT_THAT(log, testing::HasSubstr(line + "\n"));
     EXPECT_THAT(log, testing::ContainsRegex("ftp: 227 Entering Passive Mode"));
     EXPECT_THAT(log, testing::Not(testing::HasSubstr("Qm7tR2xw")));
+}
+
+// MILTE_UPLOAD_HOST may be an IPv6 literal: the upload goes by "EPSV", the notification over IPv6
+// with the literal in brackets, and the log names the server so.
+TEST_F(Send, AnIPv6ServerGetsTheFileByEpsvAndTheNotificationOverIPv6) {
+    const std::string name = testsupport::UniqueName("ipv6", ".jpg");
+    const auto file = MakeFile(name);
+    LogTail ftpLog(bed().vsftpd6.log);
+    LogTail requests(bed().nginx.requestLog);
+
+    ProgramRun run({"Taro", "taro", 0}, {bed().vsftpd6.port, bed().nginx.port, {{"MILTE_UPLOAD_HOST", "::1"}}}, file);
+    const RunResult result = run.Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name)));
+    EXPECT_TRUE(StoredUnchanged(name, file));
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "EPSV", "STOR " + name));
+    const auto records = testsupport::WaitForNginxRequests(requests, 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].client, "::1");
+    EXPECT_EQ(records[0].status, "200");
+    EXPECT_THAT(records[0].head, testing::HasSubstr("\r\nHost: [::1]\r\n"));
+    EXPECT_THAT(run.SendLogText(), testing::HasSubstr("send: FTP [::1]:" + std::to_string(bed().vsftpd6.port) + "\n"));
+}
+
+// A port of ::1 that never answers a connect: a listener whose queue is full, so the system
+// drops further handshakes, as a broken path drops them.
+class UnansweringIPv6Port {
+public:
+    explicit UnansweringIPv6Port(std::uint16_t port) {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_loopback;
+        address.sin6_port = htons(port);
+        const auto* at = reinterpret_cast<const sockaddr*>(&address);
+        listener_ = ::socket(AF_INET6, SOCK_STREAM, 0);
+        if (::bind(listener_, at, sizeof address) != 0 || ::listen(listener_, 0) != 0)
+            throw std::runtime_error("cannot listen on [::1]:" + std::to_string(port));
+        for (int i = 0; i < 3; ++i) {
+            fillers_.push_back(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK, 0));
+            ::connect(fillers_.back(), at, sizeof address);
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    ~UnansweringIPv6Port() {
+        for (int filler : fillers_) ::close(filler);
+        ::close(listener_);
+    }
+    UnansweringIPv6Port(const UnansweringIPv6Port&) = delete;
+    UnansweringIPv6Port& operator=(const UnansweringIPv6Port&) = delete;
+
+private:
+    int listener_ = -1;
+    std::vector<int> fillers_;
+};
+
+// A send to a name with an IPv6 address (tried first) and an IPv4 one, as a hosts file of the
+// program's own has it, where only vsftpd's IPv4 address works: the file goes over IPv4 at once,
+// without the progress window that a send still under way after a second shows, and the log
+// says why the IPv6 address was left.
+void Send::ExpectSentOverIPv4AtOnce(const std::filesystem::path& file, const std::string& name,
+                                    const std::string& whyNotIPv6) {
+    e2e::Servers servers = Bed();
+    servers.overrides = {{"MILTE_UPLOAD_HOST", "dual.milte.test"}};
+    servers.hostsFile = folder_.Write("hosts", "::1 dual.milte.test\n127.0.0.1 dual.milte.test\n");
+    LogTail ftpLog(bed().vsftpd.log);  // vsftpd listens on 127.0.0.1 only
+
+    ProgramRun run({"Taro", "taro", 0}, servers, file);
+    const RunResult result = run.Finish();
+
+    ASSERT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_THAT(Texts(result), ElementsAre(e2e::SuccessText("taro@" + CarrierDomain, name)));
+    EXPECT_THAT(result.errorOutput, testing::Not(testing::HasSubstr("progress:")));  // over within the second
+    EXPECT_THAT(testsupport::FtpCommands(FtpServerKind::Vsftpd, ftpLog.text()),
+                ElementsAre("USER zdq", "PASS <password>", "TYPE I", "CWD ./", "PASV", "STOR " + name));
+    EXPECT_THAT(run.SendLogText(),
+                testing::HasSubstr("ftp: [::1]:" + std::to_string(bed().vsftpd.port) + " " + whyNotIPv6 + "\n"));
+}
+
+TEST_F(Send, ANameWhoseIPv6AddressRefusesIsSentOverIPv4AtOnce) {
+    const std::string name = testsupport::UniqueName("dual", ".jpg");
+    const auto file = MakeFile(name);
+    ExpectSentOverIPv4AtOnce(file, name, "failed: 10061:Connection refused");
+    EXPECT_TRUE(StoredUnchanged(name, file));
+}
+
+TEST_F(Send, ANameWhoseIPv6AddressNeverAnswersIsSentOverIPv4AtOnce) {
+    const std::string name = testsupport::UniqueName("silent", ".jpg");
+    const auto file = MakeFile(name);
+    UnansweringIPv6Port silent(bed().vsftpd.port);
+    ExpectSentOverIPv4AtOnce(file, name, "not connected within 250 ms");
+    EXPECT_TRUE(StoredUnchanged(name, file));
 }
 
 // Behind a router that hides the client's address, a server refuses the data port of an active

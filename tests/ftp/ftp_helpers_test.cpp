@@ -45,6 +45,18 @@ TEST(FtpPassivePort, TakesTheLastTwoNumbers) {
     }
 }
 
+TEST(FtpExtendedPassivePort, TakesThePortBetweenTheDelimiters) {
+    EXPECT_EQ(ExtendedPassivePort("229 Entering Extended Passive Mode (|||6446|)\r\n"), 6446);
+    EXPECT_EQ(ExtendedPassivePort("229 (!!!65535!)"), 65535);  // any printable delimiter
+    for (const char* reply : {"229 Entering Extended Passive Mode |||6446|", "229 (|||6446|", "229 (||6446|)",
+                              "229 (|1|::1|6446|)", "229 (|||x|)", "229 (|||+21|)", "229 (|||)", "229 (   21 )"}) {
+        EXPECT_THROW(ExtendedPassivePort(reply), platform::EConvertError) << reply;
+    }
+    for (const char* reply : {"229 (|||0|)", "229 (|||65536|)", "229 (|||99999999999|)"}) {
+        EXPECT_THROW(ExtendedPassivePort(reply), platform::ERangeError) << reply;
+    }
+}
+
 TEST(FtpFileNamePart, LastSeparatorRespectingDoubleByteCharacters) {
     EXPECT_EQ(FileNamePart("C:\\data\\photo.jpg"), "photo.jpg");
     EXPECT_EQ(FileNamePart("C:photo.jpg"), "photo.jpg");

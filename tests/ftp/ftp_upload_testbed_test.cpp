@@ -1,5 +1,6 @@
-// Uploads to the real servers of the test bed, vsftpd and pyftpdlib, in active and passive mode:
-// every file arrives byte for byte, and a Japanese name is stored as its CP932 bytes.
+// Uploads to the real servers of the test bed, vsftpd (on 127.0.0.1 and on ::1) and pyftpdlib, in
+// active and passive mode: every file arrives byte for byte, and a Japanese name is stored as its
+// CP932 bytes.
 
 #include <ostream>
 #include <string>
@@ -21,10 +22,12 @@ using testsupport::FtpServerKind;
 struct BedCase {
     FtpServerKind kind;
     bool passive;
+    bool ipv6 = false;
 };
 
 std::string Describe(const BedCase& c) {
-    return std::string(c.kind == FtpServerKind::Vsftpd ? "Vsftpd" : "Pyftpdlib") + (c.passive ? "Passive" : "Active");
+    return std::string(c.kind == FtpServerKind::Vsftpd ? "Vsftpd" : "Pyftpdlib") + (c.ipv6 ? "IPv6" : "") +
+           (c.passive ? "Passive" : "Active");
 }
 std::string CaseName(const testing::TestParamInfo<BedCase>& info) { return Describe(info.param); }
 [[maybe_unused]] void PrintTo(const BedCase& c, std::ostream* out) { *out << Describe(c); }
@@ -46,6 +49,7 @@ protected:
         ftp.ChangeDir("upload");
     }
     const FtpServer& server() const {
+        if (GetParam().ipv6) return bed().vsftpd6;
         return GetParam().kind == FtpServerKind::Vsftpd ? bed().vsftpd : bed().pyftpdlib;
     }
     std::string StoredAs(const std::filesystem::path& remote) const {
@@ -89,10 +93,47 @@ TEST_P(FtpUploadTestbed, JapaneseNameIsStoredAsCp932) {
         << "no file under the CP932 name, or other bytes";
 }
 
+class FtpUploadTestbedIPv6 : public testsupport::TestbedTest {
+protected:
+    void SetUp() override {
+        TestbedTest::SetUp();
+        if (HasFatalFailure()) return;
+        ftp.Host = bed().vsftpd6.host;
+        ftp.Port = bed().vsftpd6.port;
+        ftp.UserID = bed().vsftpd6.user;
+        ftp.Password = bed().vsftpd6.password;
+        ftp.Connect();
+        ftp.Mode(2);
+    }
+    testsupport::TempDir dir;
+    TNMFTP ftp;
+};
+
 INSTANTIATE_TEST_SUITE_P(Servers, FtpUploadTestbed,
                          testing::Values(BedCase{FtpServerKind::Vsftpd, false}, BedCase{FtpServerKind::Vsftpd, true},
                                          BedCase{FtpServerKind::Pyftpdlib, false},
-                                         BedCase{FtpServerKind::Pyftpdlib, true}),
+                                         BedCase{FtpServerKind::Pyftpdlib, true},
+                                         BedCase{FtpServerKind::Vsftpd, false, true},
+                                         BedCase{FtpServerKind::Vsftpd, true, true}),
                          CaseName);
+
+// On an IPv6 control connection the data port goes by "EPSV" and "EPRT": "PASV" and "PORT" have
+// no IPv6 form.
+TEST_F(FtpUploadTestbedIPv6, UsesTheExtendedCommands) {
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        const std::string remote = testsupport::UniqueName("v6", ".bin");
+        const std::string local = dir.Write("local.bin", Pattern(10'000)).string();
+        testsupport::LogTail dialogue(bed().vsftpd6.log);
+        ftp.Passive = passive;
+        ftp.Upload(local, remote);
+        const auto commands = testsupport::FtpCommands(FtpServerKind::Vsftpd, dialogue.text());
+        ASSERT_EQ(commands.size(), 2u) << dialogue.text();
+        if (passive) EXPECT_EQ(commands[0], "EPSV");
+        else EXPECT_TRUE(commands[0].starts_with("EPRT |2|::1|") && commands[0].ends_with("|")) << commands[0];
+        EXPECT_EQ(commands[1], "STOR " + remote);
+        EXPECT_EQ(testsupport::ReadFileBytes(bed().vsftpd6.root / remote), Pattern(10'000));
+    }
+}
 
 }  // namespace

@@ -64,6 +64,8 @@ TEST(ParseURL, SplitsHostPathAndPort) {
         {"http://example.org", "example.org", "/", 80, "http://example.org/"},
         {"http://example.org/", "example.org", "/", 80, "http://example.org/"},
         {"http://other.org:8080/x", "other.org", "/x", 8080, "http://other.org:8080/x"},
+        {"http://[::1]:8080/ftp.php", "[::1]", "/ftp.php", 8080, "http://[::1]:8080/ftp.php"},
+        {"http://[2001:db8::1]", "[2001:db8::1]", "/", 80, "http://[2001:db8::1]/"},
     });
 }
 
@@ -116,6 +118,7 @@ TEST(ParseURL, RefusesBadURLsBeforeConnecting) {
     EXPECT_EQ(messageOf("http://h:65535/x"), testsupport::NoException);
     // A lead byte before "//" leaves a single "/" to split at, as a Location header may.
     EXPECT_EQ(messageOf("\xF6//"), "Malformed URL: '\xF6//'");
+    EXPECT_EQ(messageOf("http://[::1:8080/x"), "Malformed URL: 'http://[::1:8080/x'");
     EXPECT_FALSE(http.Connected);
 }
 
@@ -123,6 +126,7 @@ TEST(BuildHeader, GetMatchesTheWireExample) {
     InspectableHTTP http;
     EXPECT_EQ(http.HeaderFor(CmdType::Get, "http://h/a/b?x=1"),
               (std::vector<std::string>{"GET /a/b?x=1 HTTP/1.0", "Host: h", Accept1, Accept2, ContentType}));
+    EXPECT_EQ(http.HeaderFor(CmdType::Get, "http://[::1]:8080/a").at(1), "Host: [::1]");
 }
 
 TEST(BuildHeader, DataKindsAnnounceTheirLengthAndOthersDoNot) {

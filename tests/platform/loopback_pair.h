@@ -25,13 +25,13 @@ struct SocketsStarted {
 // A listener and a client on loopback, with every event of the client posted to a window.
 struct LoopbackPair {
     SocketsStarted started;
-    LoopbackPair() {
+    explicit LoopbackPair(net::AddressFamily family = net::AddressFamily::IPv4) {
         window = platform::AllocateWindow([this](const Message& m) { events.push_back(platform::LoWord(m.lParam)); });
-        listener = net::CreateStreamSocket();
-        net::Bind(listener, net::SocketAddress{net::InetAddr("127.0.0.1"), 0});
+        listener = net::CreateStreamSocket(family);
+        net::Bind(listener, *net::ParseAddress(family == net::AddressFamily::IPv6 ? "::1" : "127.0.0.1"));
         net::Listen(listener, 1);
         net::GetSockName(listener, address);
-        client = net::CreateStreamSocket();
+        client = net::CreateStreamSocket(family);
         net::AsyncSelect(client, window, 1125, 61);
     }
     ~LoopbackPair() {

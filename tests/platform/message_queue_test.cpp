@@ -20,8 +20,8 @@ struct Window {
 
 TEST(MessageQueue, DeliversPostedMessagesInOrderOnlyDuringAPass) {
     Window window;
-    platform::PostMessage(Message{window.handle, 1100, 1, 0, 0, 0});
-    platform::PostMessage(Message{window.handle, 1100, 2, 0, 0, 0});
+    platform::PostMessage(Message{window.handle, 1100, 1, 0, 0});
+    platform::PostMessage(Message{window.handle, 1100, 2, 0, 0});
     EXPECT_TRUE(window.received.empty());
     platform::ProcessMessages();
     ASSERT_EQ(window.received.size(), 2u);
@@ -33,9 +33,9 @@ TEST(MessageQueue, MessagesForAGoneWindowOrAPurgedSourceAreDropped) {
     Window kept;
     auto gone = platform::AllocateWindow([](const Message&) { FAIL() << "delivered to a gone window"; });
     const auto source = platform::NewMessageSource();
-    platform::PostMessage(Message{gone, 1100, 0, 0, 0, 0});
-    platform::PostMessage(Message{kept.handle, 1100, 7, 0, 0, source});
-    platform::PostMessage(Message{kept.handle, 1100, 8, 0, 0, 0});
+    platform::PostMessage(Message{gone, 1100, 0, 0, 0});
+    platform::PostMessage(Message{kept.handle, 1100, 7, 0, source});
+    platform::PostMessage(Message{kept.handle, 1100, 8, 0, 0});
     platform::DeallocateWindow(gone);
     platform::PurgeMessages(source);
     platform::ProcessMessages();
@@ -47,7 +47,7 @@ TEST(MessageQueue, WaitReturnsWhenAnotherThreadPosts) {
     Window window;
     std::thread poster([&] {
         std::this_thread::sleep_for(50ms);
-        platform::PostMessage(Message{window.handle, 1100, 42, 0, 0, 0});
+        platform::PostMessage(Message{window.handle, 1100, 42, 0, 0});
     });
     platform::PumpUntil([&] { return !window.received.empty(); });
     poster.join();
@@ -84,7 +84,7 @@ TEST(MessageQueue, HandlerMayRunANestedPassWithoutReordering) {
         order.push_back(static_cast<int>(m.wParam));
         if (m.wParam == 1) platform::ProcessMessages();
     });
-    for (int i = 1; i <= 3; ++i) platform::PostMessage(Message{handle, 1100, static_cast<std::uintptr_t>(i), 0, 0, 0});
+    for (int i = 1; i <= 3; ++i) platform::PostMessage(Message{handle, 1100, static_cast<std::uintptr_t>(i), 0, 0});
     platform::ProcessMessages();
     platform::DeallocateWindow(handle);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <string>
 #include <vector>
 
 #include "tests/platform/loopback_pair.h"
@@ -26,10 +28,36 @@ TEST(WinsockErrors, ErrnoMapsToWinsockCodes) {
     EXPECT_EQ(net::ErrorFromErrno(0), 0);
 }
 
-TEST(Sockets, AddressTextConversions) {
-    EXPECT_EQ(net::InetAddr("0.0.0.0"), 0u);
-    EXPECT_EQ(net::InetAddr("no.such.name"), net::InaddrNone);
-    EXPECT_EQ(net::InetNtoa(net::InetAddr("10.0.0.5")), "10.0.0.5");
+// Text back from a literal, or "" when it is none.
+std::string Canonical(const std::string& literal) {
+    const auto address = net::ParseAddress(literal);
+    return address ? net::AddressText(*address) : "";
+}
+
+TEST(SocketAddresses, LiteralsReadAndWrittenInTheirCanonicalForm) {
+    EXPECT_EQ(Canonical("10.0.0.5"), "10.0.0.5");
+    EXPECT_EQ(Canonical("0.0.0.0"), "0.0.0.0");
+    EXPECT_EQ(Canonical("::1"), "::1");
+    EXPECT_EQ(Canonical("[::1]"), "::1");
+    EXPECT_EQ(Canonical("::"), "::");
+    // RFC 5952: lower case, no leading zeros, the longest run of zeros (the first of equals)
+    // shortened, a single zero group never.
+    EXPECT_EQ(Canonical("2001:0DB8:0000:0000:0000:0000:0002:0001"), "2001:db8::2:1");
+    EXPECT_EQ(Canonical("2001:db8:0:0:1:0:0:1"), "2001:db8::1:0:0:1");
+    EXPECT_EQ(Canonical("2001:db8:0:1:0:0:0:1"), "2001:db8:0:1::1");
+    EXPECT_EQ(Canonical("2001:db8:0:1:1:1:1:1"), "2001:db8:0:1:1:1:1:1");
+    EXPECT_EQ(Canonical("1::"), "1::");
+    EXPECT_EQ(Canonical("::ffff:192.0.2.1"), "::ffff:192.0.2.1");
+    EXPECT_EQ(Canonical("64:ff9b::c000:201"), "64:ff9b::c000:201");
+    EXPECT_EQ(Canonical("fe80::1%3"), "fe80::1%3");
+    for (const char* none : {"no.such.name", "", "1.2.3", "1.2.3.4.5", "256.0.0.1", "01.2.3.4", "1:2:3:4:5:6:7:8:9",
+                             ":1", "1:", "1:::2", "1::2::3", "::1:2:3:4:5:6:7:8", "12345::", "[1.2.3.4]", "[::1",
+                             "::1%", "::1%x", "g::1"})
+        EXPECT_EQ(Canonical(none), "") << none;
+    EXPECT_EQ(net::AddressAndPortText(*net::ParseAddress("::1")), "[::1]:0");
+    EXPECT_EQ(net::HostInUrl("::1"), "[::1]");
+    EXPECT_EQ(net::HostInUrl("[::1]"), "[::1]");
+    EXPECT_EQ(net::HostInUrl("milte.example.jp"), "milte.example.jp");
 }
 
 TEST(Sockets, ConnectReadAndCloseArriveAsMessages) {
@@ -85,12 +113,36 @@ TEST(Sockets, HostLookupCompletesThroughTheQueue) {
     SocketsStarted started;
     std::vector<Message> done;
     auto window = platform::AllocateWindow([&](const Message& m) { done.push_back(m); });
-    const auto task = net::AsyncGetHostByName(window, 1126, "localhost");
-    platform::PumpUntil([&] { return !done.empty(); });
+    const auto task = net::AsyncLookUpHost(window, 1126, "localhost");
+    const auto failed = net::AsyncLookUpHost(window, 1126, "");
+    platform::PumpUntil([&] { return done.size() == 2; });
     platform::DeallocateWindow(window);
-    EXPECT_EQ(done[0].wParam, task);
-    EXPECT_EQ(platform::HiWord(done[0].lParam), 0);
-    EXPECT_EQ(net::InetNtoa(done[0].hostAddress), "127.0.0.1");
+    const Message& found = done[0].wParam == task ? done[0] : done[1];
+    const Message& notFound = done[0].wParam == failed ? done[0] : done[1];
+    EXPECT_EQ(platform::HiWord(found.lParam), 0);
+    ASSERT_TRUE(found.hostAddresses);
+    std::vector<std::string> texts;
+    for (const net::SocketAddress& address : *found.hostAddresses) texts.push_back(net::AddressText(address));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "127.0.0.1"), texts.end());
+    for (const std::string& text : texts) EXPECT_TRUE(text == "127.0.0.1" || text == "::1") << text;
+    EXPECT_EQ(platform::HiWord(notFound.lParam), 11001);
+    EXPECT_FALSE(notFound.hostAddresses);
+}
+
+TEST(Sockets, IPv6LoopbackConnectsAndNamesBothEnds) {
+    LoopbackPair pair(net::AddressFamily::IPv6);
+    net::Connect(pair.client, pair.address);
+    pair.AwaitEvent(net::FD_CONNECT);
+    net::SocketAddress peer;
+    pair.server = net::Accept(pair.listener, &peer);
+    ASSERT_NE(pair.server, net::InvalidSocket);
+    net::SocketAddress client;
+    ASSERT_EQ(net::GetSockName(pair.client, client), 0);
+    EXPECT_EQ(net::AddressText(peer), "::1");
+    EXPECT_EQ(peer, client);
+    net::SocketAddress server;
+    ASSERT_EQ(net::GetPeerName(pair.client, server), 0);
+    EXPECT_EQ(net::AddressAndPortText(server), "[::1]:" + std::to_string(pair.address.port));
 }
 
 }  // namespace

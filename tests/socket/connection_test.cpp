@@ -89,7 +89,27 @@ TEST_F(ConnectToPeer, HostNameGoesThroughTheQueuedLookup) {
     sock.Port = peer.port();
     sock.Connect();
     EXPECT_EQ(resolved, 1);
-    EXPECT_EQ(platform::net::InetNtoa(sock.RemoteAddress.address), "127.0.0.1");
+    EXPECT_EQ(platform::net::AddressText(sock.RemoteAddress), "127.0.0.1");
+}
+
+// An IPv6 literal, bare or in brackets as in a URL, needs no lookup.
+TEST(Connect, IPv6LiteralConnectsOverIPv6) {
+    asio::io_context io;
+    asio::ip::tcp::acceptor listener(io, {asio::ip::address_v6::loopback(), 0});
+    for (const std::string& host : {std::string("::1"), std::string("[::1]")}) {
+        TPowersock sock;
+        int resolved = 0;
+        sock.OnHostResolved = [&](platform::TObject*) { ++resolved; };
+        sock.Host = host;
+        sock.Port = listener.local_endpoint().port();
+        sock.Connect();
+        EXPECT_TRUE(sock.Connected) << host;
+        EXPECT_EQ(resolved, 0) << host;
+        EXPECT_EQ(platform::net::AddressAndPortText(sock.RemoteAddress), "[::1]:" + std::to_string(sock.Port));
+        EXPECT_EQ(platform::net::AddressText(sock.LocalAddress()), "::1");
+        asio::ip::tcp::socket accepted(io);
+        listener.accept(accepted);
+    }
 }
 
 TEST(Connect, UnusableHostGivesNullRemoteAddressAndAsksTheHandlerOnce) {
@@ -136,7 +156,10 @@ TEST_F(ConnectToPeer, RefusedConnectionFiresConnectionFailedFirst) {
     sock.Host = "127.0.0.1";
     sock.Port = refusing.port;
     order.push_back(MessageOfThrown([&] { sock.Connect(); }));
-    EXPECT_EQ(order, (std::vector<std::string>{"OnConnectionFailed", "Connection Failed"}));
+    // The failure names the address that failed, and why.
+    const std::string failure =
+        "Connection Failed: 127.0.0.1:" + std::to_string(refusing.port) + " (10061:Connection refused)";
+    EXPECT_EQ(order, (std::vector<std::string>{"OnConnectionFailed", failure}));
     EXPECT_FALSE(sock.Connected);
     EXPECT_FALSE(sock.Succeeded);
 
@@ -154,7 +177,7 @@ TEST(Connect, UnansweredConnectEndsByTimeOutAndLeavesCanceledSet) {
     sock.Host = "127.0.0.1";
     sock.Port = full.port;
     sock.TimeOut = 300;
-    EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Connection Timed out");
+    EXPECT_EQ(MessageOfThrown([&] { sock.Connect(); }), "Connection Timed out: 127.0.0.1:" + std::to_string(full.port));
     EXPECT_EQ(failed, 1);
     EXPECT_TRUE(sock.TimedOut);
     EXPECT_TRUE(sock.Canceled);

@@ -47,7 +47,7 @@ TEST(Listen, AcceptsOnASystemChosenPortAnnouncedInFtpForm) {
     const auto listening = data.SocketHandle;
     const auto accepted = data.Accept();
     EXPECT_NE(accepted, listening);
-    EXPECT_EQ(platform::net::InetNtoa(data.RemoteAddress.address), "127.0.0.1");
+    EXPECT_EQ(platform::net::AddressText(data.RemoteAddress), "127.0.0.1");
     data.SocketHandle = accepted;
     platform::net::CloseSocket(listening);
     std::string text;

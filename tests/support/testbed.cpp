@@ -165,6 +165,8 @@ std::optional<Testbed> Testbed::FromEnvironment(std::string* missing) {
 
     bed.vsftpd = {FtpServerKind::Vsftpd, "vsftpd", host, env.Port("MILTE_TB_VSFTPD_PORT"), user,
                   password, env.Path("MILTE_TB_VSFTPD_ROOT"), env.Path("MILTE_TB_VSFTPD_LOG")};
+    bed.vsftpd6 = {FtpServerKind::Vsftpd, "vsftpd on ::1", "::1", env.Port("MILTE_TB_VSFTPD6_PORT"), user,
+                   password, bed.vsftpd.root, env.Path("MILTE_TB_VSFTPD6_LOG")};
     bed.pyftpdlib = {FtpServerKind::Pyftpdlib, "pyftpdlib", host,
                      env.Port("MILTE_TB_PYFTPD_PORT"), user, password,
                      env.Path("MILTE_TB_PYFTPD_ROOT"), env.Path("MILTE_TB_PYFTPD_LOG")};
@@ -257,7 +259,7 @@ std::vector<HttpRequestRecord> ParseNginxRequests(std::string_view logText) {
         auto fields = FlatJsonObject(line);
         if (!fields) continue;
         records.push_back({(*fields)["status"], (*fields)["request_line"], (*fields)["head"],
-                           (*fields)["body"]});
+                           (*fields)["body"], (*fields)["client"]});
     }
     return records;
 }

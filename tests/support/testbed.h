@@ -57,8 +57,9 @@ struct ProxyServer {
 struct Testbed {
     std::filesystem::path dir;
     FtpServer vsftpd;
+    FtpServer vsftpd6;  // another vsftpd on ::1, with the same root
     FtpServer pyftpdlib;
-    HttpServer nginx;
+    HttpServer nginx;   // also listens on [::1], at the same port
     ProxyServer proxy;  // tinyproxy; forwards to nginx (adds Via, sends Connection: close)
 
     // Reads the MILTE_TB_* variables; without a bed, nullopt and the missing names in missing.
@@ -112,9 +113,10 @@ struct HttpRequestRecord {
     std::string requestLine;  // raw, without CR LF
     std::string head;         // raw: request line and header lines, each with CR LF, then CR LF
     std::string body;         // raw; recorded for /ftp.php and /echo only
+    std::string client;       // the client's address, "127.0.0.1" or "::1"
 };
 // The records of the request log's text: one JSON object per line, fields "status",
-// "request_line", "head", "body", written by nginx's escape=json (\" \\ \n \r \t \b \f \u00XX,
+// "request_line", "head", "body", "client", written by nginx's escape=json (\" \\ \n \r \t \b \f \u00XX,
 // all other bytes raw). A line that does not parse is skipped.
 std::vector<HttpRequestRecord> ParseNginxRequests(std::string_view logText);
 // Waits until the tail holds count records (at most timeout; nginx writes its log just after
