@@ -51,8 +51,9 @@ void ShrinkRowAcross(const std::uint8_t* row, int channels, const std::vector<Co
     }
 }
 
+// Sums of shares of bytes lie in 0-255 but for rounding error.
 std::uint8_t ToByte(float value) {
-    return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    return static_cast<std::uint8_t>(std::clamp(value + 0.5f, 0.0f, 255.0f));
 }
 
 }  // namespace
