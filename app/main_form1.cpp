@@ -1,5 +1,6 @@
 #include "app/main_form1.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -123,8 +124,16 @@ void TMainForm1::SendWhatWasDropped() {
         SendDroppedFiles();
     } else {
         auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
-        if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) == DropCheck::Accepted) SendDroppedFile();
+        if (CheckDroppedFile(files_[0], view_.Edit2Text(), refuse) != DropCheck::Accepted) return;
+        if (IsOverSizeLimit(files_[0]) && !AgreesToShrink({&files_[0]})) BeepAndShowMessage(SizeLimitReason());
+        else SendDroppedFile();
     }
+}
+
+// One question before anything is sent, for all the pictures over the size limit.
+bool TMainForm1::AgreesToShrink(const std::vector<const DroppedFile*>& overLimit) {
+    platform::MessageBeep();
+    return view_.AskYesNo(ShrinkQuestion(ExtractFileName(overLimit.front()->cp932Path), overLimit.size()));
 }
 
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
@@ -188,9 +197,10 @@ void TMainForm1::SendDroppedFile() {
     const DroppedFile& file = files_[0];
     log_.Begin(platform::Cp932("送信: ") + file.cp932Path);
     std::optional<SendFailure> failure;
+    std::string refusal;
     try {
-        UploadAndNotify();
-        log_.Add("send", "sent");
+        refusal = UploadAndNotify();
+        if (refusal.empty()) log_.Add("send", "sent");
     } catch (...) {
         StopWatching();
         if (cancelled_) log_.Add("send", "cancelled by the user");
@@ -201,17 +211,40 @@ void TMainForm1::SendDroppedFile() {
     if (failure) LogFailure(*failure);
     const std::string logPath = WriteLog();
     if (failure) BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(file.cp932Path), logPath));
+    else if (!refusal.empty()) BeepAndShowMessage(refusal);
 }
 
-// Log-in, upload, success message, notification. The FTP session is not ended by a command:
-// the control connection stays open until the program ends.
-void TMainForm1::UploadAndNotify() {
+// Shrinking a picture over the limit, log-in, upload, success message, notification. The FTP
+// session is not ended by a command: the control connection stays open until the program ends.
+std::string TMainForm1::UploadAndNotify() {
     const DroppedFile& file = files_[0];
     const std::int64_t size = FileSize(file.path).value_or(0);
     progress_.Begin(1, size);
-    const SendServer server = OpenSession(file, size);
-    Upload(file);  // NMFTP1Success shows the success message in here
-    Notify(server, ExtractFileName(file.cp932Path));
+    progress_.StartFile(0, ExtractFileName(file.cp932Path), size);
+    const auto prepared = PrepareFile(file, SendStep::Connecting);
+    if (const auto* refused = std::get_if<UploadRefusal>(&prepared)) return refused->reason;
+    const FileToUpload& upload = std::get<FileToUpload>(prepared);
+    ThrowIfStalled();  // cancelled while it shrank
+    const SendServer server = OpenSession(file, FileSize(upload.path).value_or(0));
+    Upload(upload);  // NMFTP1Success shows the success message in here
+    Notify(server, upload.cp932Name);
+    return "";
+}
+
+// What goes for the file: a picture over the limit is shrunk first, with the progress window
+// saying so; stepAfter is the step the window shows next.
+std::variant<FileToUpload, UploadRefusal> TMainForm1::PrepareFile(const DroppedFile& file, SendStep stepAfter) {
+    if (!IsOverSizeLimit(file)) return PrepareUpload(file);
+    progress_.SetStep(SendStep::Shrinking);
+    auto prepared = PrepareUploadWhileWaiting(file);
+    if (const auto* upload = std::get_if<FileToUpload>(&prepared)) {
+        log_.Add("send", upload->logLine);
+        progress_.SetFileSize(FileSize(upload->path).value_or(0));
+    } else {
+        log_.Add("send", "not shrunk: " + std::get<UploadRefusal>(prepared).reason);
+    }
+    progress_.SetStep(stepAfter);
+    return prepared;
 }
 
 // Every file is checked first; the refusals are told in the message at the end, with what
@@ -229,6 +262,15 @@ void TMainForm1::SendDroppedFiles() {
         const DropVerdict verdict = JudgeDroppedFile(file, view_.Edit2Text());
         if (verdict.check == DropCheck::Accepted) accepted.push_back(&file);
         else report.refused.push_back({name, Joined(verdict.reasons)});
+    }
+    std::vector<const DroppedFile*> overLimit;
+    for (const DroppedFile* file : accepted)
+        if (IsOverSizeLimit(*file)) overLimit.push_back(file);
+    if (!overLimit.empty() && !AgreesToShrink(overLimit)) {
+        for (const DroppedFile* file : overLimit) {
+            report.refused.push_back({ExtractFileName(file->cp932Path), SizeLimitReason()});
+            accepted.erase(std::find(accepted.begin(), accepted.end(), file));
+        }
     }
     log_.Begin(platform::Cp932("送信: ") + std::to_string(accepted.size()) + platform::Cp932(" 個のファイル"));
     severalFiles_ = true;
@@ -259,11 +301,18 @@ void TMainForm1::SendAccepted(const std::vector<const DroppedFile*>& accepted, B
             progress_.StartFile(static_cast<int>(next), name, sizes[next]);
             log_.Add("send", "file " + std::to_string(next + 1) + " of " + std::to_string(accepted.size()) + ": " + name);
             try {
+                const auto prepared = PrepareFile(*accepted[next], SendStep::Uploading);
+                if (const auto* refused = std::get_if<UploadRefusal>(&prepared)) {
+                    report.refused.push_back({name, refused->reason});
+                    continue;
+                }
+                const FileToUpload& upload = std::get<FileToUpload>(prepared);
+                ThrowIfStalled();  // cancelled while it shrank
                 watchdog_.Start();
-                Upload(*accepted[next]);
-                Notify(server, name);
+                Upload(upload);
+                Notify(server, upload.cp932Name);
                 StopWatching();
-                report.sent.push_back(name);
+                report.sent.push_back(upload.shrunk ? ShrunkFileLabel(name, upload.cp932Name) : name);
                 log_.Add("send", "sent");
             } catch (...) {
                 StopWatching();
@@ -317,10 +366,11 @@ SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t fi
 
 // In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
 // the session, active, with the data connection coming from the server.
-void TMainForm1::Upload(const DroppedFile& file) {
+void TMainForm1::Upload(const FileToUpload& file) {
     stage_ = SendStage::Uploading;
     stageServer_ = NMFTP1->Host + ":" + std::to_string(NMFTP1->Port);
-    const std::string fileName = ExtractFileName(file.cp932Path);
+    const std::string& fileName = file.cp932Name;
+    uploadName_ = fileName;
     try {
         storeSent_ = false;
         log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
@@ -391,7 +441,7 @@ void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
     if (Trans_Type != nmftp::cmdUpload || cancelled_ || severalFiles_) return;
     watchdog_.Stop();  // the user may read the message as long as they like
     const std::string address = view_.Edit2Text() + "@" + view_.ComboBox1Text();
-    BeepAndShowMessage(SendSucceededMessage(address, ExtractFileName(files_[0].cp932Path)));
+    BeepAndShowMessage(SendSucceededMessage(address, uploadName_));
 }
 
 // The user stops the send: whatever waits is cancelled at once, as for a stall, and the send

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/batch_summary.h"
@@ -21,6 +22,7 @@
 #include "app/send_progress.h"
 #include "app/send_server.h"
 #include "app/send_watchdog.h"
+#include "app/shrink_for_send.h"
 #include "net/ftp/nmftp.h"
 #include "net/http/nmhttp.h"
 
@@ -68,10 +70,12 @@ private:
     void WatchForProgress();
     void LogDialogue();
     void SendWhatWasDropped();
-    void UploadAndNotify();
+    bool AgreesToShrink(const std::vector<const DroppedFile*>& overLimit);
+    std::string UploadAndNotify();  // the refusal of a picture that does not shrink; "" when sent
+    std::variant<FileToUpload, UploadRefusal> PrepareFile(const DroppedFile& file, SendStep stepAfter);
     void SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
     SendServer OpenSession(const DroppedFile& firstFile, std::int64_t firstSize);
-    void Upload(const DroppedFile& file);
+    void Upload(const FileToUpload& file);
     void Notify(const SendServer& server, const std::string& fileName);
     SendFailure FailureOf(const std::exception_ptr& error) const;
     bool SessionGoesOn(const SendFailure& failure) const;
@@ -90,6 +94,7 @@ private:
     SendLog log_;
     SendStage stage_ = SendStage::Preparing;
     std::string stageServer_;  // "host:port" of the step under way
+    std::string uploadName_;   // the name the file under way goes under
     bool storeSent_ = false;   // the upload under way has sent its STOR
     bool severalFiles_ = false;  // no message of its own for each file
     bool sendOnSave_ = false;    // files came before a destination was saved

@@ -41,6 +41,8 @@ public:
 
     // The modal message dialog; returns when the user has dismissed it.
     virtual void ShowMessage(const std::string& cp932Text) = 0;
+    // A modal question with はい (the default) and いいえ; true for はい.
+    virtual bool AskYesNo(const std::string& cp932Text) = 0;
 
     // The send's progress window: not modal, captioned with the application title. Showing it
     // again updates it. Its キャンセル button, Esc and its close box call

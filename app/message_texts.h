@@ -1,6 +1,7 @@
 #pragma once
 // The texts of the send's, the settings' and the information links' messages, in CP932.
 
+#include <cstddef>
 #include <string>
 
 namespace app {
@@ -16,5 +17,11 @@ std::string FormatsListMessage();
 std::string SettingsFirstHint();
 // A destination's local part that cannot be saved.
 std::string DestinationRefusedMessage();
+
+// The question before a send with pictures over the size limit: the one picture's name, or how
+// many there are.
+std::string ShrinkQuestion(const std::string& cp932FileName, std::size_t pictureCount);
+// A shrunk file in the list of files sent: its name, marked, with the name it went under.
+std::string ShrunkFileLabel(const std::string& cp932FileName, const std::string& cp932SentName);
 
 }  // namespace app

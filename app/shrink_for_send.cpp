@@ -1,13 +1,18 @@
 #include "app/shrink_for_send.h"
 
 #include <array>
+#include <atomic>
+#include <exception>
+#include <optional>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "app/file_name_parts.h"
 #include "picture/shrink_picture.h"
 #include "platform/cp932.h"
 #include "platform/file_stream.h"
+#include "platform/message_queue.h"
 
 namespace app {
 
@@ -21,8 +26,6 @@ constexpr std::array<std::string_view, 14> PictureExtensions = {
 bool IsJpegExtension(std::string_view extension) {
     return extension == ".jpg" || extension == ".jpeg" || extension == ".JPG" || extension == ".JPEG";
 }
-
-std::string TooLargeReason() { return platform::Cp932("送信できるファイルは最大 5MB までです。"); }
 
 // "12345678 bytes, 6000 x 4000"
 std::string SizeAndPixels(std::int64_t bytes, int width, int height) {
@@ -67,7 +70,7 @@ std::variant<FileToUpload, UploadRefusal> PrepareUpload(const DroppedFile& file)
     const std::string name = ExtractFileName(file.cp932Path);
     const std::optional<std::int64_t> size = FileSize(file.path);
     if (!size || *size <= MaxFileSize) return FileToUpload{file.path, name, nullptr, ""};
-    if (!IsShrinkablePicture(name)) return UploadRefusal{TooLargeReason()};
+    if (!IsShrinkablePicture(name)) return UploadRefusal{SizeLimitReason()};
     try {
         const picture::ShrunkPicture picture = picture::ShrinkPicture(file.path, MaxFileSize);
         auto shrunk = std::make_shared<TemporaryFile>(picture.jpeg);
@@ -80,6 +83,33 @@ std::variant<FileToUpload, UploadRefusal> PrepareUpload(const DroppedFile& file)
     } catch (const platform::Exception& error) {  // the temporary file could not be written
         return UploadRefusal{platform::Cp932("縮小した画像を一時ファイルに書き込めません。") + "[" + error.Message() + "]"};
     }
+}
+
+std::variant<FileToUpload, UploadRefusal> PrepareUploadWhileWaiting(const DroppedFile& file) {
+    std::optional<std::variant<FileToUpload, UploadRefusal>> outcome;
+    std::exception_ptr error;
+    std::atomic<bool> done{false};
+    const platform::WindowHandle waker = platform::AllocateWindow([](const platform::Message&) {});
+    std::thread worker([&] {
+        try {
+            outcome = PrepareUpload(file);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        platform::PostMessage({waker, platform::WM_USER});  // ends the wait
+    });
+    try {
+        platform::PumpUntil([&] { return done.load(); });
+    } catch (...) {
+        worker.join();
+        platform::DeallocateWindow(waker);
+        throw;
+    }
+    worker.join();
+    platform::DeallocateWindow(waker);
+    if (error) std::rethrow_exception(error);
+    return std::move(*outcome);
 }
 
 }  // namespace app

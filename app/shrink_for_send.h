@@ -51,5 +51,8 @@ struct UploadRefusal {
 // a picture over the limit shrunk to fit; anything else over the limit refused with today's
 // reason, and a picture that does not shrink with the reason why.
 std::variant<FileToUpload, UploadRefusal> PrepareUpload(const DroppedFile& file);
+// The same on a thread of its own, while this thread's message queue goes on: the progress
+// window shows and its キャンセル is heard during a shrink.
+std::variant<FileToUpload, UploadRefusal> PrepareUploadWhileWaiting(const DroppedFile& file);
 
 }  // namespace app

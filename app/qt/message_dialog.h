@@ -29,6 +29,9 @@ private:
 // Shows the message dialog and waits until it is dismissed.
 void ShowMessageDialog(const std::string& cp932Text, QWidget* parent);
 
+// A question answered はい (the default, Return) or いいえ (Esc); true for はい.
+bool AskQuestion(const std::string& cp932Text, QWidget* parent);
+
 // The failure display: the failure's message (with its full stop), an error icon, one OK button.
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent);
 

@@ -147,6 +147,8 @@ void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
     Hint->show();
 }
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
+
+bool QtMainForm1::AskYesNo(const std::string& cp932Text) { return AskQuestion(cp932Text, this); }
 void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
 void QtMainForm1::HideProgress() { ProgressForm->hide(); }
 

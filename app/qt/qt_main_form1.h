@@ -38,6 +38,7 @@ public:
     void SetButton1Enabled(bool enabled) override;
     void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
+    bool AskYesNo(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;

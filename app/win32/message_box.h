@@ -10,6 +10,8 @@ namespace app::win32 {
 
 // No icon; returns when the user has dismissed it. owner may be null.
 void ShowMessageDialog(const std::string& cp932Text, HWND owner);
+// A question answered はい (the default) or いいえ; true for はい.
+bool AskQuestion(const std::string& cp932Text, HWND owner);
 
 // The failure's message with its full stop, under the error icon.
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner);

@@ -86,10 +86,10 @@ std::string PngFile(const platform::Pixels& pixels) {
     return png;
 }
 
-std::string PngClaiming(int width, int height) {
+std::string PngClaiming(int width, int height, std::size_t dataBytes) {
     std::string png = Signature;
     PutChunk(png, "IHDR", Header(width, height, 3));
-    PutChunk(png, "IDAT", StoredZlib(std::string(64, '\0')));
+    PutChunk(png, "IDAT", StoredZlib(std::string(dataBytes, '\0')));
     PutChunk(png, "IEND", "");
     return png;
 }

@@ -11,8 +11,9 @@ namespace testsupport {
 
 // A PNG of 3- or 4-channel pixels.
 std::string PngFile(const platform::Pixels& pixels);
-// A PNG whose header claims width x height; its data is a few bytes, as a decompression bomb's.
-std::string PngClaiming(int width, int height);
+// A PNG whose header claims width x height, as a decompression bomb's, with dataBytes of zeros
+// (stored, so the file is that large too).
+std::string PngClaiming(int width, int height, std::size_t dataBytes = 64);
 // The JPEG with an EXIF segment holding only the orientation tag, in the byte order asked.
 std::string WithExifOrientation(const std::string& jpeg, int orientation, bool bigEndian = false);
 
