@@ -177,11 +177,13 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
         {"XDG_STATE_HOME", (home_.path() / "state").string()},
         {"XDG_RUNTIME_DIR", runtime.string()},
         {"QT_QPA_PLATFORM", "xcb"},  // a real window on the test's X display
-        {"TMPDIR", (home_.path() / "tmp").string()},
         {"MILTE_UPLOAD_HOST", "127.0.0.1"},
         {"MILTE_FTP_PORT", std::to_string(servers.ftpPort)},
         {"MILTE_HTTP_PORT", std::to_string(servers.httpPort)},
     };
+    // A temporary folder of the run's own, to see what the program leaves there; Wine keeps its
+    // server's socket under TMPDIR, so the Windows program keeps the prefix's.
+    if (WindowsProgram() == nullptr) variables["TMPDIR"] = (home_.path() / "tmp").string();
     for (const auto& [name, value] : servers.overrides) variables[name] = value;
     const std::vector<std::string> environment = Environment(variables);
     sendLog_ = WindowsProgram() != nullptr ? WineLocalAppData() / "MiltePost" / "send.log"
