@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/file_name_parts.h"
+#include "app/shrink_for_send.h"
 #include "platform/cp932.h"
 #include "platform/file_stream.h"
 #include "platform/runtime.h"
@@ -79,6 +80,13 @@ DroppedFiles DroppedFilesFromPaths(const std::vector<platform::FilePath>& paths)
     return files;
 }
 
+bool IsOverSizeLimit(const DroppedFile& file) {
+    const auto size = FileSize(file.path);
+    return size && *size > MaxFileSize;
+}
+
+std::string SizeLimitReason() { return platform::Cp932("送信できるファイルは最大 5MB までです。"); }
+
 DropVerdict JudgeDroppedFile(const DroppedFile& file, const std::string& destination) {
     if (destination.empty()) return {DropCheck::Ignored, {platform::Cp932("送信先が設定されていません。")}};
     // A name that cannot be written in CP932, or that the server would misread, cannot be sent.
@@ -95,9 +103,10 @@ DropVerdict JudgeDroppedFile(const DroppedFile& file, const std::string& destina
     DropVerdict verdict{DropCheck::Accepted, {}};
     const std::string extension = ExtractFileExt(file.cp932Path);
     if (!IsAcceptedExtension(extension)) verdict.reasons.push_back(extension + platform::Cp932("形式のファイルは非対応です。"));
-    // The size is checked also after a refused extension, so both reasons are told.
-    auto size = FileSize(file.path);
-    if (size && *size > MaxFileSize) verdict.reasons.push_back(platform::Cp932("送信できるファイルは最大 5MB までです。"));
+    // The size is checked also after a refused extension, so both reasons are told. A picture
+    // over the limit may go shrunk (shrink_for_send.h).
+    if (IsOverSizeLimit(file) && !IsShrinkablePicture(ExtractFileName(file.cp932Path)))
+        verdict.reasons.push_back(SizeLimitReason());
     if (!verdict.reasons.empty()) verdict.check = DropCheck::Refused;
     return verdict;
 }

@@ -56,5 +56,8 @@ std::string ChooserPattern(char separator);
 
 // nullopt when the file cannot be opened for reading (then the size check refuses nothing).
 std::optional<std::int64_t> FileSize(const platform::FilePath& path);
+bool IsOverSizeLimit(const DroppedFile& file);
+// The refusal of a file over the limit (CP932).
+std::string SizeLimitReason();
 
 }  // namespace app

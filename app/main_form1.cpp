@@ -1,5 +1,6 @@
 #include "app/main_form1.h"
 
+#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <optional>
@@ -19,13 +20,6 @@
 
 namespace app {
 namespace {
-
-// The server keeps one file of a name: a second of the same name would replace the first.
-bool UploadNameTaken(const std::vector<const DroppedFile*>& accepted, const std::string& uploadName) {
-    for (const DroppedFile* file : accepted)
-        if (ExtractFileName(file->cp932Path) == uploadName) return true;
-    return false;
-}
 
 std::string SameNameReason() {
     return platform::Cp932("同じ名前のファイルが先にあります。サーバーで上書きされるため、送信しません。");
@@ -166,6 +160,12 @@ bool TMainForm1::FieldsDifferFromSaved() const {
            view_.ComboBox1ItemIndex() != saved.carrierIndex;
 }
 
+// One question before anything is sent, for all the pictures over the size limit.
+bool TMainForm1::AgreesToShrink(const std::vector<const DroppedFile*>& overLimit) {
+    platform::MessageBeep();
+    return view_.AskYesNo(ShrinkQuestion(ExtractFileName(overLimit.front()->cp932Path), overLimit.size()));
+}
+
 void TMainForm1::Edit1Change() { view_.SetButton1Enabled(!view_.Edit1Text().empty() && !view_.Edit2Text().empty()); }
 
 void TMainForm1::Button1Click() {
@@ -274,6 +274,7 @@ void TMainForm1::Send(const DroppedFiles& files) {
         const std::string logPath = WriteLog();
         if (files.size() == 1) {
             if (failure && !cancelled_) BeepAndShowMessage(SendFailedMessage(*failure, ExtractFileName(files[0].cp932Path), logPath));
+            else if (!cancelled_ && !report.refused.empty()) BeepAndShowMessage(report.refused.front().reason);  // did not shrink
         } else if (!cancelled_ || !report.sent.empty()) {
             // Files announced before a cancel will reach the phone: the summary says which.
             BeepAndShowMessage(BatchSummaryMessage(destination_.Address(), report, logPath));
@@ -285,26 +286,53 @@ void TMainForm1::Send(const DroppedFiles& files) {
 }
 
 // The files that go, in their order. One file's refusals are messages of their own; those of
-// several are told in the summary, with the files over the bound and those whose name an earlier
-// file has taken.
+// several are told in the summary: the files over the bound, the pictures over the size limit the
+// user chose not to shrink, and those whose upload name (a shrunk picture's ".jpg" included) an
+// earlier file has taken, since the server would keep only the last.
 std::vector<const DroppedFile*> TMainForm1::AcceptedFiles(const DroppedFiles& files, BatchReport& report) {
     if (files.size() == 1) {
         const auto refuse = [this](const std::string& text) { BeepAndShowMessage(text); };
-        if (CheckDroppedFile(files[0], destination_.localPart, refuse) == DropCheck::Accepted) return {&files[0]};
-        return {};
+        if (CheckDroppedFile(files[0], destination_.localPart, refuse) != DropCheck::Accepted) return {};
+        if (IsOverSizeLimit(files[0]) && !AgreesToShrink({&files[0]})) {
+            BeepAndShowMessage(SizeLimitReason());
+            return {};
+        }
+        return {&files[0]};
     }
-    std::vector<const DroppedFile*> accepted;
+    std::vector<const DroppedFile*> checked;
+    std::vector<const DroppedFile*> overLimit;
     for (const DroppedFile& file : files) {
         const std::string name = ExtractFileName(file.cp932Path);
-        if (accepted.size() + report.refused.size() >= MaxBatchFiles) {
+        if (checked.size() + report.refused.size() >= MaxBatchFiles) {
             report.refused.push_back({name, platform::Cp932("一度に送信できるのは ") + std::to_string(MaxBatchFiles) +
                                                 platform::Cp932(" 個までです。")});
             continue;
         }
         const DropVerdict verdict = JudgeDroppedFile(file, destination_.localPart);
-        if (verdict.check != DropCheck::Accepted) report.refused.push_back({name, Joined(verdict.reasons)});
-        else if (UploadNameTaken(accepted, name)) report.refused.push_back({name, SameNameReason()});
-        else accepted.push_back(&file);
+        if (verdict.check != DropCheck::Accepted) {
+            report.refused.push_back({name, Joined(verdict.reasons)});
+            continue;
+        }
+        checked.push_back(&file);
+        if (IsOverSizeLimit(file)) overLimit.push_back(&file);
+    }
+    const bool shrink = !overLimit.empty() && AgreesToShrink(overLimit);
+    std::vector<const DroppedFile*> accepted;
+    std::vector<std::string> uploadNames;
+    for (const DroppedFile* file : checked) {
+        const std::string name = ExtractFileName(file->cp932Path);
+        const bool over = std::find(overLimit.begin(), overLimit.end(), file) != overLimit.end();
+        if (over && !shrink) {
+            report.refused.push_back({name, SizeLimitReason()});
+            continue;
+        }
+        const std::string uploadName = over ? ShrunkPictureName(name) : name;
+        if (std::find(uploadNames.begin(), uploadNames.end(), uploadName) != uploadNames.end()) {
+            report.refused.push_back({name, SameNameReason()});
+            continue;
+        }
+        uploadNames.push_back(uploadName);
+        accepted.push_back(file);
     }
     return accepted;
 }
@@ -329,11 +357,18 @@ std::optional<SendFailure> TMainForm1::SendAccepted(const std::vector<const Drop
             if (accepted.size() > 1)
                 log_.Add("send", "file " + std::to_string(next + 1) + " of " + std::to_string(accepted.size()) + ": " + name);
             try {
+                const auto prepared = PrepareFile(*accepted[next], SendStep::Uploading);
+                if (const auto* refused = std::get_if<UploadRefusal>(&prepared)) {
+                    report.refused.push_back({name, refused->reason});
+                    continue;
+                }
+                const FileToUpload& upload = std::get<FileToUpload>(prepared);
+                ThrowIfStalled();  // cancelled while it shrank
                 watchdog_.Start();
-                Upload(*accepted[next]);
-                Notify(server, name);
+                Upload(upload);
+                Notify(server, upload.cp932Name);
                 StopWatching();
-                report.sent.push_back(name);
+                report.sent.push_back(upload.shrunk ? ShrunkFileLabel(name, upload.cp932Name) : name);
                 log_.Add("send", "sent");
             } catch (...) {
                 StopWatching();
@@ -364,6 +399,22 @@ std::optional<SendFailure> TMainForm1::SendAccepted(const std::vector<const Drop
     return lastFailure;
 }
 
+// What goes for the file: a picture over the limit is shrunk first, with the progress window
+// saying so; stepAfter is the step the window shows next.
+std::variant<FileToUpload, UploadRefusal> TMainForm1::PrepareFile(const DroppedFile& file, SendStep stepAfter) {
+    if (!IsOverSizeLimit(file)) return PrepareUpload(file);
+    progress_.SetStep(SendStep::Shrinking);
+    auto prepared = PrepareUploadWhileWaiting(file);
+    if (const auto* upload = std::get_if<FileToUpload>(&prepared)) {
+        log_.Add("send", upload->logLine);
+        progress_.SetFileSize(FileSize(upload->path).value_or(0));
+    } else {
+        log_.Add("send", "not shrunk: " + std::get<UploadRefusal>(prepared).reason);
+    }
+    progress_.SetStep(stepAfter);
+    return prepared;
+}
+
 // Where the send goes, then the log-in, the transfer type and the folder, for every upload that
 // follows; the progress window counts from here, at the first file.
 SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t firstSize) {
@@ -390,10 +441,11 @@ SendServer TMainForm1::OpenSession(const DroppedFile& firstFile, std::int64_t fi
 
 // In the session's mode: passive, until the server refuses "PASV"; then, and for the rest of
 // the session, active, with the data connection coming from the server.
-void TMainForm1::Upload(const DroppedFile& file) {
+void TMainForm1::Upload(const FileToUpload& file) {
     stage_ = SendStage::Uploading;
     stageServer_ = platform::net::HostInUrl(NMFTP1->Host) + ":" + std::to_string(NMFTP1->Port);
-    const std::string fileName = ExtractFileName(file.cp932Path);
+    const std::string& fileName = file.cp932Name;
+    uploadName_ = fileName;
     try {
         storeSent_ = false;
         log_.Add("send", NMFTP1->Passive ? "upload in passive mode" : "upload in active mode");
@@ -465,7 +517,7 @@ std::string TMainForm1::WriteLog() { return log_.Write() ? log_.File().Cp932ForM
 void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
     if (Trans_Type != nmftp::cmdUpload || cancelled_ || filesInSend_ != 1 || uploads_.empty()) return;
     watchdog_.Stop();  // the user may read the message as long as they like
-    BeepAndShowMessage(SendSucceededMessage(destination_.Address(), ExtractFileName(uploads_[0]->cp932Path)));
+    BeepAndShowMessage(SendSucceededMessage(destination_.Address(), uploadName_));
 }
 
 // The user stops the send: whatever waits is cancelled at once, as for a stall, and the send

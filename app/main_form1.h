@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/batch_summary.h"
@@ -23,6 +24,7 @@
 #include "app/send_progress.h"
 #include "app/send_server.h"
 #include "app/send_watchdog.h"
+#include "app/shrink_for_send.h"
 #include "net/ftp/nmftp.h"
 #include "net/http/nmhttp.h"
 
@@ -92,8 +94,10 @@ private:
     std::optional<SendDestination> SavedDestination() const;
     std::vector<const DroppedFile*> AcceptedFiles(const DroppedFiles& files, BatchReport& report);
     std::optional<SendFailure> SendAccepted(const std::vector<const DroppedFile*>& accepted, BatchReport& report);
+    bool AgreesToShrink(const std::vector<const DroppedFile*>& overLimit);
+    std::variant<FileToUpload, UploadRefusal> PrepareFile(const DroppedFile& file, SendStep stepAfter);
     SendServer OpenSession(const DroppedFile& firstFile, std::int64_t firstSize);
-    void Upload(const DroppedFile& file);
+    void Upload(const FileToUpload& file);
     void Notify(const SendServer& server, const std::string& fileName);
     SendFailure FailureOf(const std::exception_ptr& error) const;
     bool SessionGoesOn(const SendFailure& failure) const;
@@ -112,6 +116,7 @@ private:
     SendLog log_;
     SendStage stage_ = SendStage::Preparing;
     std::string stageServer_;  // "host:port" of the step under way
+    std::string uploadName_;   // the name the file under way goes under
     bool storeSent_ = false;   // the upload under way has sent its STOR
     bool sending_ = false;
     SendDestination destination_;             // of the send under way

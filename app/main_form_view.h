@@ -44,6 +44,8 @@ public:
 
     // The modal message dialog; returns when the user has dismissed it.
     virtual void ShowMessage(const std::string& cp932Text) = 0;
+    // A modal question with はい (the default) and いいえ; true for はい.
+    virtual bool AskYesNo(const std::string& cp932Text) = 0;
 
     // The modal question with はい, いいえ and キャンセル; Esc and the close box answer キャンセル.
     virtual QuestionAnswer AskQuestion(const std::string& cp932Text) = 0;

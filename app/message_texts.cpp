@@ -35,6 +35,18 @@ std::string NotLocalFilesMessage() {
     return platform::Cp932("送信できるのは、このコンピューターにあるファイルだけです。");
 }
 
+std::string ShrinkQuestion(const std::string& cp932FileName, std::size_t pictureCount) {
+    const std::string which = pictureCount == 1 ? platform::Cp932("「") + cp932FileName + platform::Cp932("」は")
+                                                : std::to_string(pictureCount) + platform::Cp932(" 個の画像が");
+    return which + platform::Cp932(" 5MB を超えているため、このままでは送信できません。\n\n"
+                                   "縮小して送信しますか？（元のファイルは変更されません）");
+}
+
+std::string ShrunkFileLabel(const std::string& cp932FileName, const std::string& cp932SentName) {
+    if (cp932SentName == cp932FileName) return cp932FileName + platform::Cp932("（縮小）");
+    return cp932FileName + platform::Cp932("（縮小して ") + cp932SentName + platform::Cp932("）");
+}
+
 std::string DestinationRefusedMessage() {
     return platform::Cp932(
         "送信先のメールアドレスが正しくありません。\n\n"

@@ -1,6 +1,7 @@
 #pragma once
 // The texts of the send's, the settings' and the information links' messages, in CP932.
 
+#include <cstddef>
 #include <string>
 
 namespace app {
@@ -22,5 +23,11 @@ std::string NotLocalFilesMessage();
 std::string DestinationRefusedMessage();
 // A destination without a carrier from the list, which cannot be saved.
 std::string CarrierMissingMessage();
+
+// The question before a send with pictures over the size limit: the one picture's name, or how
+// many there are.
+std::string ShrinkQuestion(const std::string& cp932FileName, std::size_t pictureCount);
+// A shrunk file in the list of files sent: its name, marked, with the name it went under.
+std::string ShrunkFileLabel(const std::string& cp932FileName, const std::string& cp932SentName);
 
 }  // namespace app

@@ -10,6 +10,7 @@ namespace {
 
 std::string ActivityText(SendStep step) {
     switch (step) {
+    case SendStep::Shrinking: return platform::Cp932("縮小しています…");
     case SendStep::Connecting: return platform::Cp932("接続しています…");
     case SendStep::Uploading: return platform::Cp932("送信しています…");
     case SendStep::Notifying: return platform::Cp932("通知しています…");
@@ -70,6 +71,12 @@ void SendProgress::SetStep(SendStep step) {
 
 void SendProgress::SetBytesSent(std::int64_t bytes) {
     bytesSent_ = std::clamp<std::int64_t>(bytes, 0, fileSize_);
+    Refresh();
+}
+
+void SendProgress::SetFileSize(std::int64_t fileSize) {
+    totalBytes_ = std::max<std::int64_t>(0, totalBytes_ + fileSize - fileSize_);
+    fileSize_ = fileSize;
     Refresh();
 }
 

@@ -18,7 +18,7 @@
 
 namespace app {
 
-enum class SendStep { Connecting, Uploading, Notifying };
+enum class SendStep { Shrinking, Connecting, Uploading, Notifying };
 
 class SendProgress {
 public:
@@ -33,6 +33,8 @@ public:
     // The window follows at once when it is up; otherwise it appears ShowDelay later.
     void SetStep(SendStep step);
     void SetBytesSent(std::int64_t bytes);
+    // The file under way goes with another size: a picture shrunk for the send.
+    void SetFileSize(std::int64_t fileSize);
     // Takes the window off the screen, or keeps it off, until the next step.
     void Hide();
     bool Visible() const { return shown_.has_value(); }

@@ -8,6 +8,8 @@ set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ qt6-base-dev libasio-dev libgtest-dev libgmock-dev
+    # The picture codecs of the Linux build
+    libjpeg62-turbo-dev libtiff-dev libstb-dev
     clang-16 libclang-rt-16-dev llvm-16
     fonts-ipafont-gothic xvfb xauth xdotool imagemagick libx11-dev
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp

@@ -79,6 +79,19 @@ QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent) 
     return QuestionAnswer::Cancel;
 }
 
+bool AskYesNoDialog(const std::string& cp932Text, QWidget* parent) {
+    QMessageBox box(QMessageBox::Question, ToQString(ApplicationTitle()), ToQString(cp932Text), QMessageBox::NoButton,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    LogShownWindow(QStringLiteral("dialog"), box.windowTitle(), box.text());
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent) {
     QMessageBox box(QMessageBox::Critical, ToQString(ApplicationTitle()), ToQString(FailureDisplayText(cp932Message)),
                     QMessageBox::Ok, parent);

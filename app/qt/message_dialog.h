@@ -33,6 +33,8 @@ void ShowMessageDialog(const std::string& cp932Text, QWidget* parent);
 
 // The question with はい, いいえ and キャンセル (Esc and the close box answer キャンセル).
 QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent);
+// A question answered はい (the default, Return) or いいえ (Esc); true for はい.
+bool AskYesNoDialog(const std::string& cp932Text, QWidget* parent);
 
 // The failure display: the failure's message (with its full stop), an error icon, one OK button.
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent);

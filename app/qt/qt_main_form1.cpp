@@ -167,6 +167,7 @@ void QtMainForm1::ShowSettingsHint(const std::string& cp932Text) {
 }
 void QtMainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, this); }
 QuestionAnswer QtMainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, this); }
+bool QtMainForm1::AskYesNo(const std::string& cp932Text) { return AskYesNoDialog(cp932Text, this); }
 void QtMainForm1::ShowProgress(const ProgressWindowContents& contents) { ProgressForm->Show(contents); }
 void QtMainForm1::HideProgress() { ProgressForm->hide(); }
 

@@ -9,13 +9,13 @@ namespace {
 using platform::win32::Utf8FromWide;
 using platform::win32::WideFromCp932;
 
-void ShowBox(const std::string& cp932Text, HWND owner, UINT icon) {
+int ShowBox(const std::string& cp932Text, HWND owner, UINT style) {
     const std::wstring caption = WideFromCp932(ApplicationTitle());
     const std::wstring text = WideFromCp932(cp932Text);
     LogShownWindow("dialog", caption, text);
     // A hidden owner (the window of a send) would keep the box off the task bar.
     if (owner != nullptr && !::IsWindowVisible(owner)) owner = nullptr;
-    ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | icon | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND);
+    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), style | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND);
 }
 
 }  // namespace
@@ -32,7 +32,11 @@ void LogShownWindow(const char* kind, const std::wstring& caption, const std::ws
         ::WriteFile(errorOutput, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-void ShowMessageDialog(const std::string& cp932Text, HWND owner) { ShowBox(cp932Text, owner, 0); }
+void ShowMessageDialog(const std::string& cp932Text, HWND owner) { ShowBox(cp932Text, owner, MB_OK); }
+
+bool AskYesNoDialog(const std::string& cp932Text, HWND owner) {
+    return ShowBox(cp932Text, owner, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+}
 
 QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner) {
     const std::wstring caption = WideFromCp932(ApplicationTitle());
@@ -46,7 +50,7 @@ QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner) {
 }
 
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner) {
-    ShowBox(FailureDisplayText(cp932Message), owner, MB_ICONERROR);
+    ShowBox(FailureDisplayText(cp932Message), owner, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace app::win32

@@ -14,6 +14,8 @@ namespace app::win32 {
 void ShowMessageDialog(const std::string& cp932Text, HWND owner);
 // The question with はい, いいえ and キャンセル (Esc and the close box answer キャンセル).
 QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner);
+// A question answered はい (the default) or いいえ; true for はい.
+bool AskYesNoDialog(const std::string& cp932Text, HWND owner);
 
 // The failure's message with its full stop, under the error icon.
 void ShowFailureDisplay(const std::string& cp932Message, HWND owner);

@@ -418,6 +418,7 @@ void Win32MainForm1::ShowSettingsHint(const std::string& cp932Text) {
 
 void Win32MainForm1::ShowMessage(const std::string& cp932Text) { ShowMessageDialog(cp932Text, window_); }
 QuestionAnswer Win32MainForm1::AskQuestion(const std::string& cp932Text) { return AskQuestionDialog(cp932Text, window_); }
+bool Win32MainForm1::AskYesNo(const std::string& cp932Text) { return AskYesNoDialog(cp932Text, window_); }
 void Win32MainForm1::ShowProgress(const ProgressWindowContents& contents) { progress_->Show(contents); }
 void Win32MainForm1::HideProgress() { progress_->Hide(); }
 

@@ -62,6 +62,7 @@ public:
     void ShowSettingsHint(const std::string& cp932Text) override;
     void ShowMessage(const std::string& cp932Text) override;
     QuestionAnswer AskQuestion(const std::string& cp932Text) override;
+    bool AskYesNo(const std::string& cp932Text) override;
     void ShowProgress(const ProgressWindowContents& contents) override;
     void HideProgress() override;
     void Close() override;

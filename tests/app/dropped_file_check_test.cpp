@@ -58,12 +58,14 @@ TEST_F(DroppedFileCheck, ADotInAFolderNameIsNoExtension) {
     EXPECT_EQ(messages_, std::vector<std::string>{NotSupported});
 }
 
-TEST_F(DroppedFileCheck, TheLimitIsFiveMillionBytes) {
-    EXPECT_EQ(Check(MakeFile("exact.png", 5'000'000)), DropCheck::Accepted);
+TEST_F(DroppedFileCheck, TheLimitIsFiveMillionBytesForAllButPicturesThatMayGoShrunk) {
+    EXPECT_EQ(Check(MakeFile("exact.pdf", 5'000'000)), DropCheck::Accepted);
     EXPECT_TRUE(messages_.empty());
-    EXPECT_EQ(Check(MakeFile("over.png", 5'000'001)), DropCheck::Refused);
-    EXPECT_EQ(Check(MakeFile("huge.png", 3'000'000'000)), DropCheck::Refused);  // beyond 32 bits
+    EXPECT_EQ(Check(MakeFile("over.pdf", 5'000'001)), DropCheck::Refused);
+    EXPECT_EQ(Check(MakeFile("huge.psd", 3'000'000'000)), DropCheck::Refused);  // beyond 32 bits
     EXPECT_EQ(messages_, (std::vector<std::string>{TooLarge, TooLarge}));
+    EXPECT_EQ(Check(MakeFile("over.png", 5'000'001)), DropCheck::Accepted);
+    EXPECT_EQ(messages_.size(), 2u);
 }
 
 TEST_F(DroppedFileCheck, BothReasonsAreToldInOrder) {

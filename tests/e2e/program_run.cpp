@@ -166,6 +166,7 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
     const std::filesystem::path runtime = home_.path() / "runtime";
     std::filesystem::create_directories(config);
     std::filesystem::create_directories(runtime);
+    std::filesystem::create_directories(home_.path() / "tmp");
     ::chmod(runtime.c_str(), 0700);
     errorLog_ = home_.path() / "stderr.log";
     if (WindowsProgram() != nullptr) SaveWineSettings(settings, errorLog_);
@@ -180,10 +181,14 @@ ProgramRun::ProgramRun(const Settings& settings, const Servers& servers, const s
         {"MILTE_FTP_PORT", std::to_string(servers.ftpPort)},
         {"MILTE_HTTP_PORT", std::to_string(servers.httpPort)},
     };
+    // A temporary folder of the run's own, to see what the program leaves there; Wine keeps its
+    // server's socket under TMPDIR, so the Windows program keeps the prefix's.
+    if (WindowsProgram() == nullptr) variables["TMPDIR"] = (home_.path() / "tmp").string();
     for (const auto& [name, value] : servers.overrides) variables[name] = value;
     const std::vector<std::string> environment = Environment(variables);
     sendLog_ = WindowsProgram() != nullptr ? WineLocalAppData() / "MiltePost" / "send.log"
                                            : home_.path() / "state" / "milte-post" / "send.log";
+    temporaryFolder_ = WindowsProgram() != nullptr ? WineLocalAppData() / "Temp" : home_.path() / "tmp";
     std::vector<char*> envp;
     for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
@@ -351,13 +356,22 @@ void ProgramRun::Answer() {
             continue;
         }
         const std::string window = windows.back();
-        (void)!std::system(("xdotool windowfocus --sync " + window + " key Return 2>/dev/null").c_str());
+        (void)!std::system(("xdotool windowfocus --sync " + window + " key " + nextKeys_ + " 2>/dev/null").c_str());
+        nextKeys_ = "Return";
         for (int i = 0; i < 50; ++i) {
             const std::vector<std::string> now = VisibleWindows();
             if (std::find(now.begin(), now.end(), window) == now.end()) return;
             std::this_thread::sleep_for(20ms);
         }
     }
+}
+
+std::vector<std::filesystem::path> ProgramRun::LeftTemporaryFiles() const {
+    std::vector<std::filesystem::path> left;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporaryFolder_, error))
+        if (entry.path().filename().string().rfind("milte-post-", 0) == 0) left.push_back(entry.path());
+    return left;
 }
 
 std::string ProgramRun::SendLogText() const { return testsupport::ReadFileBytes(sendLog_); }

@@ -71,7 +71,8 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     // Answers every dialog (first calling beforeAnswer with it) until the program ends or the
-    // limit passes. Safe to call for several runs on several threads at once.
+    // limit passes: with Return, or with the keys AnswerWith gave for the next one. Safe to call
+    // for several runs on several threads at once.
     RunResult Finish(const std::function<void(const Dialog&)>& beforeAnswer = {},
                      std::chrono::seconds limit = std::chrono::seconds{60});
 
@@ -83,6 +84,11 @@ public:
     static std::string WaitForWindowTitled(const std::string& caption, std::chrono::seconds limit);
     // A file's path as the program names it (a Z: path for the Windows program).
     static std::string ProgramPath(const std::filesystem::path& file);
+    // The keys (xdotool key names) that answer the next dialog instead of Return: "Tab Return"
+    // presses a question's second button.
+    void AnswerWith(const std::string& keys) { nextKeys_ = keys; }
+    // The program's temporary files ("milte-post-*") left in its temporary folder.
+    std::vector<std::filesystem::path> LeftTemporaryFiles() const;
 
     // The run's visible windows captioned with the application title (X window ids).
     std::vector<std::string> VisibleWindows() const;
@@ -109,6 +115,8 @@ private:
     testsupport::TempDir home_;
     std::filesystem::path errorLog_;
     std::filesystem::path sendLog_;
+    std::filesystem::path temporaryFolder_;
+    std::string nextKeys_ = "Return";
     std::size_t dialogsSeen_ = 0;
     pid_t pid_ = -1;
     Clock::time_point started_;
