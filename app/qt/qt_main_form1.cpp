@@ -117,6 +117,12 @@ void QtMainForm1::CreateControls() {
 
     ProgressForm = new ProgressWindow(this);
 
+    // What a screen reader says for each control: a field's name is its group title.
+    Edit1->setAccessibleName(QStringLiteral("あなたの名前"));
+    Edit2->setAccessibleName(QStringLiteral("送信先（携帯）の＠より前"));
+    ComboBox1->setAccessibleName(QStringLiteral("送信先（携帯）の＠より後ろ"));
+    SpeedButton1->setAccessibleName(QStringLiteral("info.（作者の情報ページ）"));
+
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, ComboBox1);
     setTabOrder(ComboBox1, Button1);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -298,6 +300,20 @@ TEST_F(MainWindow, AnAddressThatIsNoLocalPartIsRefusedAndNothingIsStored) {
     EXPECT_EQ(closed_->count(), 0);
     EXPECT_EQ(FieldsOf(window.get()), (Fields{"Taro", "a@b@c", 0, true}));  // as typed, to be put right
     EXPECT_FALSE(std::filesystem::exists(home_.SettingsFolder() / ".values"));
+}
+
+// A screen reader has a name for every control that takes input or a click.
+TEST_F(MainWindow, EveryControlHasAnAccessibleName) {
+    auto window = Open();
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (!qobject_cast<QLineEdit*>(control) && !qobject_cast<QComboBox*>(control) &&
+            !qobject_cast<QAbstractButton*>(control))
+            continue;
+        if (control->window() != window.get()) continue;  // the progress window's own
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr) << control->objectName().toStdString();
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << control->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindow, EnterInAFieldSavesOnlyWhileTheSaveButtonIsEnabled) {
