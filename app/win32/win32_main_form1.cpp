@@ -273,7 +273,13 @@ void Win32MainForm1::SendPaths(const std::vector<std::wstring>& paths) {
     for (const std::wstring& path : paths) files.emplace_back(std::filesystem::path(path));
     ::DragAcceptFiles(window_, FALSE);  // a drop during the send meets the no-entry cursor
     RunHandler([this, &files] { logic_->SendFromWindow(DroppedFilesFromPaths(files)); });
-    if (::IsWindow(window_)) ::DragAcceptFiles(window_, TRUE);
+    if (!::IsWindow(window_)) return;
+    ::DragAcceptFiles(window_, TRUE);
+    // The progress window and the messages had the keyboard: it comes back to the control that
+    // had it, so the next Ctrl+O or Ctrl+V reaches this window.
+    ::SetForegroundWindow(window_);
+    if (::GetFocus() == nullptr || !::IsChild(window_, ::GetFocus()))
+        ::SetFocus(::IsWindow(focusOnActivate_) && ::IsWindowEnabled(focusOnActivate_) ? focusOnActivate_ : Control(IdEdit1));
 }
 
 LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
