@@ -32,8 +32,10 @@ struct Queue {
     std::uint64_t nextSource = 1;
 };
 
+// Never destroyed: a host lookup still running on its worker as the program ends posts its
+// completion to a queue that is still there, not to one torn down by the exit.
 Queue& TheQueue() {
-    static Queue queue;
+    static Queue& queue = *new Queue;
     return queue;
 }
 
