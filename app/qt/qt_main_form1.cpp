@@ -51,7 +51,7 @@ QToolButton* LinkButton(const QString& text, QWidget* parent) {
     button->setText(text);
     button->setAutoRaise(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);  // a click leaves the focus where it was
     SetTextColour(button, Grey);
     return button;
 }
@@ -127,6 +127,10 @@ void QtMainForm1::CreateControls() {
     setTabOrder(Edit2, ComboBox1);
     setTabOrder(ComboBox1, Button1);
     setTabOrder(Button1, Button2);
+    setTabOrder(Button2, SpeedButton3);
+    setTabOrder(SpeedButton3, SpeedButton2);
+    setTabOrder(SpeedButton2, SpeedButton1);
+    Edit1->setFocus();  // the first in the tab order, though the links were made before it
 }
 
 void QtMainForm1::BindHandlers() {
@@ -196,12 +200,14 @@ void QtMainForm1::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
-// Enter in a field or on the list presses the default button, as in a dialog, while it is enabled.
-// Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard (a text field takes its own
-// Ctrl+V, pasting text, before it reaches here).
+// Enter on a button presses that button; in a field or on the list it presses the default button,
+// as in a dialog, while that is enabled. Ctrl+O chooses files to send; Ctrl+V sends those on the
+// clipboard (a text field takes its own Ctrl+V, pasting text, before it reaches here).
 void QtMainForm1::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Button1->isEnabled()) {
-        Button1->click();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        if (focused == nullptr && Button1->isEnabled()) focused = Button1;
+        if (focused != nullptr) focused->click();
         return;
     }
     if (event->matches(QKeySequence::Open)) {

@@ -46,6 +46,15 @@ void SetState(HWND window, LONG_PTR state) {
     ::InvalidateRect(window, nullptr, FALSE);
 }
 
+void Click(HWND window) {
+    ::SendMessageW(::GetParent(window), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(window), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(window));
+}
+
+// Enter and Space press the button, as they do a push button; Enter is the button's, not the
+// window's default button's.
+bool IsPressKey(WPARAM key) { return key == VK_RETURN || key == VK_SPACE; }
+
 bool ContainsCursor(HWND window, LPARAM lParam) {
     RECT client;
     ::GetClientRect(window, &client);
@@ -68,6 +77,11 @@ void PaintLinkButton(HWND window) {
     HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetPropW(window, FontProperty)));
     ::SetTextColor(dc, Grey);
     ::SetBkMode(dc, TRANSPARENT);
+    if (::GetFocus() == window) {
+        RECT focus = client;
+        ::InflateRect(&focus, -1, -1);
+        ::DrawFocusRect(dc, &focus);
+    }
     if (state & Pressed) ::OffsetRect(&client, 1, 1);
     ::DrawTextW(dc, text, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc, oldFont);
@@ -105,12 +119,21 @@ LRESULT CALLBACK LinkButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ::ReleaseCapture();
         const bool inside = ContainsCursor(window, lParam);
         SetState(window, inside ? Hot : 0);
-        if (wasHeld && inside) {
-            const int id = ::GetDlgCtrlID(window);
-            ::SendMessageW(::GetParent(window), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window));
-        }
+        if (wasHeld && inside) Click(window);
         return 0;
     }
+    case WM_GETDLGCODE: {
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) return DLGC_WANTMESSAGE;
+        return DLGC_BUTTON;
+    }
+    case WM_KEYDOWN:
+        if (IsPressKey(wParam) && (lParam & (1 << 30)) == 0) Click(window);  // not again while the key repeats
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        ::InvalidateRect(window, nullptr, FALSE);
+        return 0;
     case WM_CAPTURECHANGED:
         SetState(window, State(window) & Hot);
         return 0;

@@ -15,9 +15,11 @@ void RegisterPaintedControls(HINSTANCE instance);
 // A rounded-rectangle outline in grey, filled white; the mouse passes through it.
 inline constexpr wchar_t ShapeClass[] = L"MiltePostShape";
 
-// Underlined grey text that sends BN_CLICKED to its parent when clicked. It has no tab stop and
-// never takes the focus; the cursor over it is the hand; a raised edge marks it under the mouse.
-// The font comes with WM_SETFONT.
+// Underlined grey text that sends BN_CLICKED to its parent when clicked, or pressed with Enter or
+// Space while it has the focus. A click leaves the focus where it was; Tab reaches it where it has
+// WS_TABSTOP, and a dotted frame marks it then. The cursor over it is the hand; a raised edge
+// marks it under the mouse. Its text is its window text, which screen readers read. The font comes
+// with WM_SETFONT.
 inline constexpr wchar_t LinkButtonClass[] = L"MiltePostLinkButton";
 
 }  // namespace app::win32

@@ -129,9 +129,9 @@ void Win32MainForm1::CreateControls() {
     CreateControl(IdLabel1, L"STATIC", L" あなたの名前 ", Label, 0, {24, 12, 110, 16}, font16Bold_);
     CreateControl(IdLabel2, L"STATIC", L" 送信先（携帯） ", Label, 0, {24, 92, 115, 16}, font16Bold_);
     CreateControl(IdLabel3, L"STATIC", L"＠", Label, 0, {132, 124, 17, 16}, font16Bold_);
-    CreateControl(IdSpeedButton1, LinkButtonClass, L"info.", 0, 0, {288, 2, 28, 24}, linkFont_);
-    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", 0, 0, {194, 316, 120, 24}, linkFont_);
-    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", 0, 0, {4, 316, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton1, LinkButtonClass, L"info.", WS_TABSTOP, 0, {288, 2, 28, 24}, linkFont_);
+    CreateControl(IdSpeedButton2, LinkButtonClass, L"サービスの詳細(WEB)", WS_TABSTOP, 0, {194, 316, 120, 24}, linkFont_);
+    CreateControl(IdSpeedButton3, LinkButtonClass, L"対応ファイル形式", WS_TABSTOP, 0, {4, 316, 120, 24}, linkFont_);
 
     HWND combo = CreateControl(IdComboBox1, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
                                {154, 120, 140, 24}, font16_);
@@ -174,12 +174,13 @@ void Win32MainForm1::FitComboBox1Height(int height96) {
     }
 }
 
-// The painted items lie in layout order, each covering the ones before it (a title covers its
-// frame's line); the input controls lie above them all, in tab order, which is the stacking order.
+// The input controls lie above the painted items, in tab order, which is the stacking order; each
+// field comes right after its title, which makes the title its name for a screen reader. A title
+// covers its frame's line.
 void Win32MainForm1::StackControls() {
     constexpr std::array<ControlId, 16> TopToBottom = {
-        IdEdit1,  IdEdit2,  IdComboBox1, IdButton1, IdButton2, IdHint,   IdHowTo,  IdSpeedButton3,
-        IdSpeedButton2, IdSpeedButton1, IdLabel3, IdLabel2, IdLabel1, IdShape1, IdLabel5, IdShape2,
+        IdLabel1, IdEdit1,        IdLabel2,       IdEdit2,        IdLabel3, IdComboBox1, IdButton1, IdButton2,
+        IdHint,   IdHowTo,        IdSpeedButton3, IdSpeedButton2, IdSpeedButton1, IdShape1, IdLabel5, IdShape2,
     };
     HWND above = HWND_TOP;
     for (ControlId id : TopToBottom) {

@@ -79,6 +79,19 @@ TEST_F(LinksAndSend, TheLinksOpenTheirPagesInTheBrowserAndTheFormatsListShowsWit
     EXPECT_TRUE(window.isVisible());  // nothing changes
 }
 
+TEST_F(LinksAndSend, ALinkWithTheFocusIsPressedByEnterAndBySpace) {
+    QtMainForm1 window({});
+    window.show();
+    window.findChild<QLineEdit*>("Edit1")->setText("Taro");
+    window.findChild<QLineEdit*>("Edit2")->setText("taro");  // the save button is enabled, and Enter still presses the link
+    auto* link = window.findChild<QToolButton*>("SpeedButton3");
+    link->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(link, Qt::Key_Return);
+    QTest::keyClick(link, Qt::Key_Space);
+    ASSERT_EQ(log_.size(), 2u);
+    for (const std::string& shown : log_) EXPECT_EQ(shown.rfind("message: 【対応ファイル形式一覧】", 0), 0u) << shown;
+}
+
 TEST_F(LinksAndSend, WithoutABrowserTheLinksSayNothing) {
     OwnPath noOpener;
     QtMainForm1 window({});

@@ -1,6 +1,6 @@
 // The Win32 main window as the user meets it, in process under Wine: every control's rectangle,
-// the frame, the fonts, the tab order, the link buttons that never take the focus, the field
-// without Japanese input and the fields that refuse what CP932 cannot write.
+// the frame, the fonts, the tab order, the names a screen reader reads, the link buttons that a
+// click leaves the focus beside and the keyboard presses, the field without Japanese input and the fields that refuse what CP932 cannot write.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 #include <imm.h>
+#include <oleacc.h>
 
 namespace {
 
@@ -197,19 +198,63 @@ TEST_F(Win32MainWindow, FontsAreTheLayoutsCharacterHeightsInShiftJis) {
     }
 }
 
-TEST_F(Win32MainWindow, TabGoesFromTheNameToTheAddressTheListAndAnEnabledSaveButtonOnly) {
+TEST_F(Win32MainWindow, TabVisitsTheFieldsTheListAnEnabledSaveButtonTheChooserAndTheLinks) {
     HWND window = form_.Handle();
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit1), FALSE), Control(IdEdit2));
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdEdit2), FALSE), Control(IdComboBox1));
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdButton2));  // Button1 disabled
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton2), FALSE), Control(IdEdit1));
-
+    const auto visited = [&] {
+        std::vector<HWND> order{Control(IdEdit1)};
+        for (HWND next = ::GetNextDlgTabItem(window, order.back(), FALSE); next != order.front() && order.size() < 20;
+             next = ::GetNextDlgTabItem(window, order.back(), FALSE))
+            order.push_back(next);
+        return order;
+    };
+    EXPECT_EQ(visited(), (std::vector<HWND>{Control(IdEdit1), Control(IdEdit2), Control(IdComboBox1), Control(IdButton2),
+                                            Control(IdSpeedButton3), Control(IdSpeedButton2), Control(IdSpeedButton1)}));
     form_.SetEdit1Text("Taro");
-    form_.SetEdit2Text("taro");  // both filled: the logic enables the button
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdComboBox1), FALSE), Control(IdButton1));
-    EXPECT_EQ(::GetNextDlgTabItem(window, Control(IdButton1), FALSE), Control(IdButton2));
-    for (ControlId link : {IdSpeedButton1, IdSpeedButton2, IdSpeedButton3})
-        EXPECT_FALSE(::GetWindowLongPtrW(Control(link), GWL_STYLE) & WS_TABSTOP);
+    form_.SetEdit2Text("taro");  // both filled: the logic enables the save button
+    EXPECT_EQ(visited(), (std::vector<HWND>{Control(IdEdit1), Control(IdEdit2), Control(IdComboBox1), Control(IdButton1),
+                                            Control(IdButton2), Control(IdSpeedButton3), Control(IdSpeedButton2),
+                                            Control(IdSpeedButton1)}));
+}
+
+// What a screen reader reads for a control: its accessible object's name. (The IID comes from
+// the interface's declaration: the import library's IID_IAccessible is the DLL's export thunk.)
+std::wstring AccessibleName(HWND control) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&accessible))))
+        return L"(no accessible object)";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name != nullptr) text = name;
+    ::SysFreeString(name);
+    accessible->Release();
+    return text;
+}
+
+// A screen reader names every control; a field by its group's title.
+TEST_F(Win32MainWindow, EveryControlHasAnAccessibleNameAndEachFieldIsNamedByItsTitle) {
+    for (ControlId id : {IdEdit1, IdEdit2, IdComboBox1, IdButton1, IdButton2, IdSpeedButton1, IdSpeedButton2,
+                         IdSpeedButton3, IdLabel5, IdHowTo})
+        EXPECT_NE(AccessibleName(Control(id)), L"") << id;
+    EXPECT_EQ(AccessibleName(Control(IdEdit1)), L" あなたの名前 ");
+    EXPECT_EQ(AccessibleName(Control(IdEdit2)), L" 送信先（携帯） ");
+    EXPECT_EQ(AccessibleName(Control(IdSpeedButton3)), L"対応ファイル形式");
+}
+
+TEST_F(Win32MainWindow, ALinkWithTheFocusIsPressedByEnterAndBySpace) {
+    form_.SetEdit1Text("Taro");
+    form_.SetEdit2Text("taro");  // the save button is enabled, and Enter still presses the link
+    DialogAnswerer answerer;
+    ShowAndFocus(IdSpeedButton3);
+    ASSERT_EQ(::GetFocus(), Control(IdSpeedButton3));
+    PressEnter(IdSpeedButton3);  // the link's, not the save button's
+    Type(VK_SPACE);
+    ASSERT_EQ(answerer.texts.size(), 2u);
+    for (const std::wstring& text : answerer.texts)
+        EXPECT_EQ(platform::win32::Cp932FromWideReplacing(text), app::FormatsListMessage());
 }
 
 TEST_F(Win32MainWindow, ALinkButtonPressedKeepsTheFocusWhereItWasAndShowsTheHand) {
