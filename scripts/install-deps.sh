@@ -11,7 +11,7 @@ PACKAGES=(
     # The picture codecs of the Linux build
     libjpeg62-turbo-dev libtiff-dev libstb-dev
     clang-16 libclang-rt-16-dev llvm-16
-    fonts-ipafont-gothic xvfb xauth xdotool imagemagick libx11-dev
+    fonts-ipafont-gothic xvfb xauth xdotool xclip imagemagick libx11-dev
     vsftpd python3-pyftpdlib nginx libnginx-mod-http-echo tinyproxy curl lftp
     procps iproute2
     # The Windows builds (their tests build GoogleTest's source, from libgtest-dev, with these)

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 
 #include <exception>
@@ -142,6 +143,10 @@ void QtMainForm1::BindHandlers() {
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton2Click(); }); });
     connect(SpeedButton3, &QToolButton::clicked, this, [this] { RunHandler([this] { logic_->SpeedButton3Click(); }); });
     ProgressForm->onCancel = [this] { RunHandler([this] { logic_->CancelButtonClick(); }); };
+    // Ctrl+O chooses files to send; Ctrl+V sends those on the clipboard, wherever the focus is
+    // but in a text field, which keeps Ctrl+V for pasting text.
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, [this] { ChooseFiles(); });
+    connect(new QShortcut(QKeySequence::Paste, this), &QShortcut::activated, this, [this] { PasteFiles(); });
 }
 
 void QtMainForm1::RunHandler(const std::function<void()>& handler) {
@@ -201,21 +206,12 @@ void QtMainForm1::setVisible(bool visible) {
 }
 
 // Enter on a button presses that button; in a field or on the list it presses the default button,
-// as in a dialog, while that is enabled. Ctrl+O chooses files to send; Ctrl+V sends those on the
-// clipboard (a text field takes its own Ctrl+V, pasting text, before it reaches here).
+// as in a dialog, while that is enabled.
 void QtMainForm1::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
         if (focused == nullptr && Button1->isEnabled()) focused = Button1;
         if (focused != nullptr) focused->click();
-        return;
-    }
-    if (event->matches(QKeySequence::Open)) {
-        ChooseFiles();
-        return;
-    }
-    if (event->matches(QKeySequence::Paste)) {
-        PasteFiles();
         return;
     }
     QWidget::keyPressEvent(event);

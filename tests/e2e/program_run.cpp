@@ -318,6 +318,31 @@ std::string ProgramRun::WaitForWindow(std::chrono::seconds limit) {
     return {};
 }
 
+ClipboardFiles::ClipboardFiles(const std::vector<std::filesystem::path>& files) {
+    std::string uris;
+    for (const std::filesystem::path& file : files) uris += "file://" + file.string() + "\r\n";
+    const auto list = folder_.Write("uri-list", uris);
+    // -quiet keeps xclip in the foreground, a child this object ends.
+    std::vector<std::string> command = {"xclip", "-quiet", "-selection", "clipboard", "-t", "text/uri-list", "-i",
+                                        list.string()};
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const int failed = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start xclip");
+    std::this_thread::sleep_for(300ms);  // it owns the clipboard once it has read the list
+}
+
+ClipboardFiles::~ClipboardFiles() {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+}
+
 void ProgramRun::PressKey(const std::string& window, const std::string& key) {
     std::lock_guard<std::mutex> lock(KeyboardMutex());
     (void)!std::system(("xdotool windowfocus --sync " + window + " key " + key + " 2>/dev/null").c_str());

@@ -122,6 +122,20 @@ private:
     Clock::time_point started_;
 };
 
+// Files copied to the display's clipboard, as a file manager copies them (text/uri-list, which
+// Wine offers the Windows program as CF_HDROP), for as long as this lives: xclip holds them.
+class ClipboardFiles {
+public:
+    explicit ClipboardFiles(const std::vector<std::filesystem::path>& files);
+    ~ClipboardFiles();
+    ClipboardFiles(const ClipboardFiles&) = delete;
+    ClipboardFiles& operator=(const ClipboardFiles&) = delete;
+
+private:
+    testsupport::TempDir folder_;
+    pid_t pid_ = -1;
+};
+
 // The carrier domain the settings' MAIL2 index 0 stands for.
 inline const std::string CarrierDomain = MILTE_CARRIER_DOMAIN;
 

@@ -1,5 +1,6 @@
-// Sends started from the open settings window: files chosen with Ctrl+O go out as a drop on the
-// icon sends them, and the window stays for the next send.
+// Sends started from the open settings window: files chosen with Ctrl+O, or copied in a file
+// manager and pasted with Ctrl+V, go out as a drop on the icon sends them, and the window stays
+// for the next send.
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
@@ -62,6 +63,31 @@ TEST_F(WindowSend, CtrlOChoosesAFileThatIsSentAndTheWindowStaysForTheNext) {
     ProgramRun::CloseWindow(window);
     const e2e::RunResult result = run.Finish({}, 30s);
     EXPECT_TRUE(result.ended) << result.errorOutput;
+}
+
+TEST_F(WindowSend, CtrlVOutsideTheFieldsSendsTheFilesCopiedInAFileManager) {
+    ProgramRun run({"Taro", "taro", 0}, {bed().vsftpd.port, bed().nginx.port}, std::vector<std::filesystem::path>{});
+    const std::string window = run.WaitForWindow(30s);
+    ASSERT_FALSE(window.empty()) << "no settings window";
+    std::vector<std::string> names;
+    std::vector<std::filesystem::path> files;
+    for (const char* stem : {"pasted", "copied"}) {
+        names.push_back(testsupport::UniqueName(stem, ".png"));
+        files.push_back(folder_.Write(names.back(), "picture " + names.back()));
+    }
+    e2e::ClipboardFiles clipboard(files);
+
+    ProgramRun::PressKey(window, "Tab Tab ctrl+v");  // on the list: in a name field Ctrl+V pastes text
+    const std::vector<e2e::Dialog> dialogs = run.AnswerDialogs(1, 60s);
+
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(e2e::FirstLine(dialogs[0].text),
+              "taro@" + e2e::CarrierDomain + " 宛てに、2 個のファイルを送信しました。");
+    for (const std::string& name : names)
+        EXPECT_EQ(testsupport::ReadFileBytes(bed().vsftpd.root / name), "picture " + name) << name;
+    EXPECT_THAT(run.VisibleWindows(), Contains(window));  // still open
+    ProgramRun::CloseWindow(window);
+    EXPECT_TRUE(run.Finish({}, 30s).ended);
 }
 
 }  // namespace
