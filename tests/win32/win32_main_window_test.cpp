@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -11,12 +12,14 @@
 #include "app/build_constants.h"
 #include "app/message_texts.h"
 #include "platform/cp932.h"
+#include "platform/registry.h"
 #include "platform/win32/wide_text.h"
 #include "app/win32/win32_main_form1.h"  // includes <windows.h> after the program's headers
 
 #include <commctrl.h>
 #include <imm.h>
 #include <oleacc.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -255,6 +258,38 @@ TEST_F(Win32MainWindow, ALinkWithTheFocusIsPressedByEnterAndBySpace) {
     ASSERT_EQ(answerer.texts.size(), 2u);
     for (const std::wstring& text : answerer.texts)
         EXPECT_EQ(platform::win32::Cp932FromWideReplacing(text), app::FormatsListMessage());
+}
+
+// What the shell hands a window for files dropped on it.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// A drop on the window goes into the send a drop on the icon starts: with no destination saved,
+// the settings come first.
+TEST_F(Win32MainWindow, FilesDroppedOnTheWindowGoToTheSendWhichAsksForTheDestinationFirst) {
+    platform::TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(app::SettingsKey, true));
+    registry.WriteString("MAIL1", "");  // nothing to send to
+    ::ShowWindow(form_.Handle(), SW_SHOW);
+    HWND hint = Control(IdHint);
+    ASSERT_FALSE(::IsWindowVisible(hint));
+    ::SendMessageW(form_.Handle(), WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(MakeDrop({L"C:\\windows\\win.ini", L"C:\\windows\\system.ini"})), 0);
+    Pump();
+    EXPECT_TRUE(::IsWindowVisible(hint));
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(hint, shown, 64);
+    EXPECT_EQ(shown, platform::win32::WideFromCp932(app::SettingsFirstHint()));
 }
 
 TEST_F(Win32MainWindow, ALinkButtonPressedKeepsTheFocusWhereItWasAndShowsTheHand) {
