@@ -523,7 +523,11 @@ void TMainForm1::NMFTP1Success(nmftp::TCmdType Trans_Type) {
 // The user stops the send: whatever waits is cancelled at once, as for a stall, and the send
 // ends without a message. Nothing more goes to the server.
 void TMainForm1::CancelButtonClick() {
-    if (!progress_.Visible()) return;  // a click that arrives after the window has gone
+    if (progress_.Visible()) CancelSend();  // else a click that arrives after the window has gone
+}
+
+void TMainForm1::CancelSend() {
+    if (!sending_) return;
     cancelled_ = true;
     progress_.Hide();
     watchdog_.Trip();

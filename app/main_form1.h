@@ -56,6 +56,7 @@ public:
     void SpeedButton3Click();  // the list of supported formats
     void NMFTP1Success(nmftp::TCmdType Trans_Type);
     void CancelButtonClick();  // the progress window's キャンセル button, Esc or close box
+    void CancelSend();         // the main window closed during a send, its progress shown or not
 
     void LoadSettings();  // silent on every failure
     void SaveSettings();  // throws platform::ERegistryException naming the refused value

@@ -258,9 +258,18 @@ void QtMainForm1::SendUrls(const QList<QUrl>& urls) {
         paths.emplace_back(std::filesystem::path(name.toStdString()));
     }
     RunHandler([this, &paths] { logic_->SendFromWindow(DroppedFilesFromPaths(paths)); });
+    if (closeAfterSend_) close();
 }
 
+// The close box during a send from the window cancels it, as the progress window's cancel does;
+// the window closes once the send has ended.
 void QtMainForm1::closeEvent(QCloseEvent* event) {
+    if (!closeRequested_ && logic_->Sending()) {
+        closeAfterSend_ = true;
+        event->ignore();
+        RunHandler([this] { logic_->CancelSend(); });
+        return;
+    }
     QWidget::closeEvent(event);
     emit Closed();
 }

@@ -96,6 +96,7 @@ private:
 
     bool shown_ = false;
     bool closeRequested_ = false;
+    bool closeAfterSend_ = false;  // the close box was used during a send from the window
 };
 
 }  // namespace app::qt

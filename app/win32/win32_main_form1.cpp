@@ -275,6 +275,10 @@ void Win32MainForm1::SendPaths(const std::vector<std::wstring>& paths) {
     ::DragAcceptFiles(window_, FALSE);  // a drop during the send meets the no-entry cursor
     RunHandler([this, &files] { logic_->SendFromWindow(DroppedFilesFromPaths(files)); });
     if (!::IsWindow(window_)) return;
+    if (closeAfterSend_) {
+        ::DestroyWindow(window_);
+        return;
+    }
     ::DragAcceptFiles(window_, TRUE);
     // The progress window and the messages had the keyboard: it comes back to the control that
     // had it, so the next Ctrl+O or Ctrl+V reaches this window.
@@ -309,6 +313,15 @@ LRESULT Win32MainForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_DROPFILES:
         SendDroppedFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_CLOSE:
+        // The close box during a send from the window cancels it, as the progress window's
+        // cancel does; the window closes once the send has ended.
+        if (!closeRequested_ && logic_ != nullptr && logic_->Sending()) {
+            closeAfterSend_ = true;
+            RunHandler([this] { logic_->CancelSend(); });
+            return 0;
+        }
+        return ::DefWindowProcW(window_, message, wParam, lParam);
     case WM_DESTROY:
         ::PostQuitMessage(0);  // the main window's end is the program's
         return 0;

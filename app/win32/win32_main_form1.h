@@ -109,6 +109,7 @@ private:
     std::unique_ptr<Win32ProgressWindow> progress_;  // a window of its own, shown during a long send
     std::unique_ptr<TMainForm1> logic_;
     bool closeRequested_ = false;
+    bool closeAfterSend_ = false;  // the close box was used during a send from the window
 };
 
 // The font the layout was made with, or the system's substitute for it.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/program_run.h"
+#include "tests/support/script_server.h"
 #include "tests/support/testbed.h"
 
 namespace {
@@ -88,6 +89,29 @@ TEST_F(WindowSend, CtrlVOutsideTheFieldsSendsTheFilesCopiedInAFileManager) {
     EXPECT_THAT(run.VisibleWindows(), Contains(window));  // still open
     ProgramRun::CloseWindow(window);
     EXPECT_TRUE(run.Finish({}, 30s).ended);
+}
+
+// Closing the window while its send waits on a server that never greets ends the send, as its
+// cancel does, and then the program, with nothing sent and nothing said.
+TEST_F(WindowSend, ClosingTheWindowDuringASendCancelsItAndEndsTheProgram) {
+    testsupport::ScriptServer silent(testsupport::Milliseconds{60'000});  // Wine takes its time to start
+    silent.Accept().WaitForPeerClose();
+    silent.Start();
+    ProgramRun run({"Taro", "taro", 0}, {silent.port(), bed().nginx.port}, std::vector<std::filesystem::path>{});
+    const std::string window = run.WaitForWindow(30s);
+    ASSERT_FALSE(window.empty()) << "no settings window";
+    e2e::ClipboardFiles clipboard({folder_.Write(testsupport::UniqueName("closed", ".jpg"), "picture")});
+    ProgramRun::PressKey(window, "Tab Tab ctrl+v");
+    const auto deadline = e2e::Clock::now() + 30s;  // the send waits for the greeting, its progress shown
+    while (run.VisibleWindows().size() < 2 && e2e::Clock::now() < deadline) std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(run.VisibleWindows().size(), 2u) << "no progress window";
+
+    ProgramRun::CloseWindow(window);
+    const e2e::RunResult result = run.Finish({}, 30s);
+    EXPECT_TRUE(result.ended) << result.errorOutput;
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+    EXPECT_TRUE(result.dialogs.empty());
+    EXPECT_THAT(silent.Finish(), testing::IsEmpty());  // the program came, and hung up
 }
 
 }  // namespace
