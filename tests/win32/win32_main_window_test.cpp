@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -67,6 +69,7 @@ public:
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
 
     std::vector<std::wstring> texts;
+    int questionAnswer = IDCANCEL;  // the button a question (a box with はい) is answered with
 
 private:
     static void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
@@ -82,7 +85,7 @@ private:
         std::wstring text;
         ::EnumChildWindows(window, NoteText, reinterpret_cast<LPARAM>(&text));
         current_->texts.push_back(text);
-        ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+        ::PostMessageW(window, WM_COMMAND, ::GetDlgItem(window, IDYES) ? current_->questionAnswer : IDOK, 0);
         return FALSE;
     }
     // The box's text is its one static control with a text (the icon's has none).
@@ -290,6 +293,42 @@ TEST_F(Win32MainWindow, FilesDroppedOnTheWindowGoToTheSendWhichAsksForTheDestina
     wchar_t shown[64] = {};
     ::GetWindowTextW(hint, shown, 64);
     EXPECT_EQ(shown, platform::win32::WideFromCp932(app::SettingsFirstHint()));
+}
+
+// Fields that differ from the saved ones are asked about before a drop is sent: キャンセル sends
+// nothing, いいえ sends to the saved destination, はい saves the fields and sends.
+TEST_F(Win32MainWindow, EditedFieldsAreAskedAboutBeforeADropIsSent) {
+    ::_putenv_s("MILTE_UPLOAD_HOST", "127.0.0.1");
+    ::_putenv_s("MILTE_FTP_PORT", "1");  // refused at once: each send ends in its failure message
+    platform::TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(app::SettingsKey, true));
+    registry.WriteString("NAME", "Taro");
+    registry.WriteString("MAIL1", "taro");
+    registry.WriteInteger("MAIL2", 0);
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "dropped.jpg";
+    std::ofstream(file, std::ios::binary) << "picture";
+    form_.SetEdit1Text("Taro");
+    form_.SetEdit2Text("hanako");
+    form_.SetComboBox1ItemIndex(0);
+    ::ShowWindow(form_.Handle(), SW_SHOW);
+    Pump();  // the quit an earlier test's window left would end the question's box at once
+
+    DialogAnswerer answerer;
+    for (int answer : {IDCANCEL, IDNO, IDYES}) {
+        SCOPED_TRACE(answer);
+        answerer.texts.clear();
+        answerer.questionAnswer = answer;
+        ::SendMessageW(form_.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({file.wstring()})), 0);
+        Pump();
+        ASSERT_FALSE(answerer.texts.empty());
+        EXPECT_EQ(platform::win32::Cp932FromWideReplacing(answerer.texts[0]), app::SaveBeforeSendingQuestion());
+        if (answer == IDCANCEL) EXPECT_EQ(answerer.texts.size(), 1u) << "nothing sent";
+        else EXPECT_EQ(answerer.texts.size(), 2u) << "the send's failure message";
+        registry.CloseKey();
+        ASSERT_TRUE(registry.OpenKey(app::SettingsKey, false));
+        EXPECT_EQ(registry.ReadString("MAIL1"), answer == IDYES ? "hanako" : "taro");
+    }
+    std::filesystem::remove(file);
 }
 
 TEST_F(Win32MainWindow, ALinkButtonPressedKeepsTheFocusWhereItWasAndShowsTheHand) {
