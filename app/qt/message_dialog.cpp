@@ -64,32 +64,31 @@ void ShowMessageDialog(const std::string& cp932Text, QWidget* parent) {
     dialog.exec();
 }
 
-QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent) {
-    QMessageBox box(QMessageBox::Question, ToQString(ApplicationTitle()), ToQString(cp932Text), QMessageBox::NoButton, parent);
+namespace {
+
+// A question with はい (the default) and いいえ, and キャンセル when asked for; Esc is the last.
+QuestionAnswer Ask(const std::string& cp932Text, QWidget* parent, bool withCancel) {
+    QMessageBox box(QMessageBox::Question, ToQString(ApplicationTitle()), ToQString(cp932Text), QMessageBox::NoButton,
+                    parent);
     box.setTextFormat(Qt::PlainText);
     QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    QPushButton* cancel = withCancel ? box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole) : nullptr;
     box.setDefaultButton(yes);
-    box.setEscapeButton(cancel);
-    LogShownWindow(QStringLiteral("question"), box.windowTitle(), box.text());
+    box.setEscapeButton(withCancel ? cancel : no);
+    LogShownWindow(QStringLiteral("dialog"), box.windowTitle(), box.text());
     box.exec();
     if (box.clickedButton() == yes) return QuestionAnswer::Yes;
     if (box.clickedButton() == no) return QuestionAnswer::No;
     return QuestionAnswer::Cancel;
 }
 
+}  // namespace
+
+QuestionAnswer AskQuestionDialog(const std::string& cp932Text, QWidget* parent) { return Ask(cp932Text, parent, true); }
+
 bool AskYesNoDialog(const std::string& cp932Text, QWidget* parent) {
-    QMessageBox box(QMessageBox::Question, ToQString(ApplicationTitle()), ToQString(cp932Text), QMessageBox::NoButton,
-                    parent);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    LogShownWindow(QStringLiteral("dialog"), box.windowTitle(), box.text());
-    box.exec();
-    return box.clickedButton() == yes;
+    return Ask(cp932Text, parent, false) == QuestionAnswer::Yes;
 }
 
 void ShowFailureDisplay(const std::string& cp932Message, QWidget* parent) {

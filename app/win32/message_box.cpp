@@ -39,10 +39,7 @@ bool AskYesNoDialog(const std::string& cp932Text, HWND owner) {
 }
 
 QuestionAnswer AskQuestionDialog(const std::string& cp932Text, HWND owner) {
-    const std::wstring caption = WideFromCp932(ApplicationTitle());
-    const std::wstring text = WideFromCp932(cp932Text);
-    LogShownWindow("question", caption, text);
-    switch (::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND)) {
+    switch (ShowBox(cp932Text, owner, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1)) {
     case IDYES: return QuestionAnswer::Yes;
     case IDNO: return QuestionAnswer::No;
     default: return QuestionAnswer::Cancel;
