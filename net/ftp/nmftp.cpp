@@ -428,9 +428,10 @@ bool TNMFTP::OpenPassiveDataConnection(bool& failureReported) {
         ReportRefusedUpload(reply, false, failureReported);
         return false;
     }
-    // The address in a "PASV" reply is ignored: the data goes to the host we logged in to. An
-    // "EPSV" reply names none: the data goes to the address the control connection reached.
-    DataSocket->Host = extended ? platform::net::AddressText(RemoteAddress) : Host;
+    // The address in a "PASV" reply is ignored and an "EPSV" reply names none: the data goes to
+    // the address the control connection reached, not to the host name looked up again (a name
+    // of several servers may answer with another one).
+    DataSocket->Host = platform::net::AddressText(RemoteAddress);
     DataSocket->Port = extended ? ExtendedPassivePort(reply) : PassivePort(reply);
     DataSocket->Connect();
     return true;
