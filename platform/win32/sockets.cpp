@@ -12,6 +12,8 @@
 
 #include <ws2tcpip.h>
 
+#include "platform/system_address.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -92,48 +94,6 @@ Socket Checked(SOCKET socket) {
     return static_cast<Socket>(socket);
 }
 
-// The system's form of an address, and its length.
-struct SystemAddress {
-    sockaddr_storage storage{};
-    int length = sizeof storage;
-    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
-    sockaddr* Get() { return reinterpret_cast<sockaddr*>(&storage); }
-};
-
-SystemAddress ToSystem(const SocketAddress& address) {
-    SystemAddress result;
-    if (address.IsIPv6()) {
-        auto& in6 = reinterpret_cast<sockaddr_in6&>(result.storage);
-        in6.sin6_family = AF_INET6;
-        in6.sin6_port = ::htons(address.port);
-        std::memcpy(&in6.sin6_addr, address.bytes.data(), 16);
-        in6.sin6_scope_id = address.scope;
-        result.length = sizeof in6;
-    } else {
-        auto& in4 = reinterpret_cast<sockaddr_in&>(result.storage);
-        in4.sin_family = AF_INET;
-        in4.sin_port = ::htons(address.port);
-        std::memcpy(&in4.sin_addr, address.bytes.data(), 4);
-        result.length = sizeof in4;
-    }
-    return result;
-}
-
-SocketAddress FromSystem(const sockaddr* system) {
-    SocketAddress address;
-    if (system->sa_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(system);
-        address.family = AddressFamily::IPv6;
-        std::memcpy(address.bytes.data(), &in6->sin6_addr, 16);
-        address.port = ::ntohs(in6->sin6_port);
-        address.scope = in6->sin6_scope_id;
-    } else if (system->sa_family == AF_INET) {
-        const auto* in4 = reinterpret_cast<const sockaddr_in*>(system);
-        std::memcpy(address.bytes.data(), &in4->sin_addr, 4);
-        address.port = ::ntohs(in4->sin_port);
-    }
-    return address;
-}
 
 std::optional<Message> TranslateSelectEvent(HWND window, UINT nativeMessage, WPARAM socket, LPARAM lParam) {
     SocketTables& t = Tables();
@@ -235,7 +195,18 @@ int Send(Socket socket, const char* data, int length) {
 
 int Receive(Socket socket, char* buffer, int length, bool peek) {
     const int got = ::recv(Native(socket), buffer, length, peek ? MSG_PEEK : 0);
-    return got == SOCKET_ERROR ? Fail() : got;
+    if (got == SOCKET_ERROR) return Fail();
+    // Wine can hand a reset to recv as the plain end of the data, keeping its error for the
+    // close event and SO_ERROR: the caller meets the reset, as Windows reports it.
+    if (got == 0 && length > 0) {
+        int error = 0;
+        int size = sizeof error;
+        if (::getsockopt(Native(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error != 0) {
+            SetLastError(error);
+            return SocketError;
+        }
+    }
+    return got;
 }
 
 int Bind(Socket socket, const SocketAddress& local) {
