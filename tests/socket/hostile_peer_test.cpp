@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "net/socket/psock.h"
+#include "platform/message_queue.h"
+#include "platform/sockets.h"
 #include "tests/socket/socket_test_support.h"
 
 namespace {
@@ -57,7 +59,50 @@ TEST(Flood, ReadLnLoopIsEndedByTheTimeOutAndByACancelFromATimer) {
     }
 }
 
+// Whether the system tells a peer's reset from an orderly close on a socket selected for its
+// events, as the component's are, seen with no component: Wine on some Linux kernels reports a
+// reset there as a close without error, and recv then meets the end of the data.
+bool SystemReportsResetsOnSelectedSockets() {
+    namespace net = platform::net;
+    net::StartupInfo info;
+    net::Startup(0x0202, info);
+    ScriptServer server;
+    server.Accept().Send("x").Stall(50ms).Reset();
+    server.Start();
+    const net::Socket socket = net::CreateStreamSocket(net::AddressFamily::IPv4);
+    net::SocketAddress peer = *net::ParseAddress("127.0.0.1");
+    peer.port = server.port();
+    bool closed = false;
+    int error = 0;
+    const platform::WindowHandle window = platform::AllocateWindow([&](const platform::Message& message) {
+        if (platform::LoWord(message.lParam) != net::FD_CLOSE) return;
+        closed = true;
+        error = platform::HiWord(message.lParam);
+    });
+    if (net::Connect(socket, peer) == 0 &&
+        net::AsyncSelect(socket, window, platform::WM_USER + 1, net::FD_READ | net::FD_CLOSE) == 0) {
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        int got = 1;
+        while (!closed && std::chrono::steady_clock::now() < deadline) {
+            platform::WaitMessage(50ms);
+            platform::ProcessMessages();
+            char buffer[16];
+            while ((got = net::Receive(socket, buffer, sizeof buffer, false)) > 0) {
+            }
+            if (got == 0 || net::LastError() != net::WSAEWOULDBLOCK) break;  // the end, or an error
+        }
+        if (error == 0 && got < 0) error = net::LastError();
+    }
+    net::CloseSocket(socket);
+    platform::DeallocateWindow(window);
+    server.Finish();
+    net::Cleanup();
+    return error == net::WSAECONNRESET;
+}
+
 TEST(Reset, MidLineAndMidCaptureIsTheResetErrorEveryTime) {
+    if (!SystemReportsResetsOnSelectedSockets())
+        GTEST_SKIP() << "this system reports a peer's reset as an orderly close";
     struct Case {
         std::string sent;
         bool stallBeforeReset;
