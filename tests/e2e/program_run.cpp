@@ -21,6 +21,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "platform/cp932.h"
 #include "platform/registry.h"
@@ -48,9 +49,9 @@ const char* WindowsProgram() {
     return program != nullptr && *program != '\0' ? program : nullptr;
 }
 
-// Runs a command (no shell) and waits for it, its error output into a file; true when it exited
-// with 0.
-bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path& errorOutput) {
+// Starts a command (no shell), its output dropped and its error output into a file; -1 when it
+// could not start.
+pid_t StartQuietly(std::vector<std::string> arguments, const std::filesystem::path& errorOutput) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -61,8 +62,14 @@ bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path&
     pid_t pid = -1;
     const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : -1;
+}
+
+// Runs a command as StartQuietly does and waits for it; true when it exited with 0.
+bool RunQuietly(std::vector<std::string> arguments, const std::filesystem::path& errorOutput) {
+    const pid_t pid = StartQuietly(std::move(arguments), errorOutput);
     int status = 0;
-    return failed == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Saves the settings into the Wine prefix's registry, as the Windows program stores them. Wine's
@@ -323,18 +330,9 @@ ClipboardFiles::ClipboardFiles(const std::vector<std::filesystem::path>& files) 
     for (const std::filesystem::path& file : files) uris += "file://" + file.string() + "\r\n";
     const auto list = folder_.Write("uri-list", uris);
     // -quiet keeps xclip in the foreground, a child this object ends.
-    std::vector<std::string> command = {"xclip", "-quiet", "-selection", "clipboard", "-t", "text/uri-list", "-i",
-                                        list.string()};
-    std::vector<char*> argv;
-    for (std::string& argument : command) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int failed = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start xclip");
+    pid_ = StartQuietly({"xclip", "-quiet", "-selection", "clipboard", "-t", "text/uri-list", "-i", list.string()},
+                        "/dev/null");
+    if (pid_ < 0) throw std::runtime_error("cannot start xclip");
     std::this_thread::sleep_for(300ms);  // it owns the clipboard once it has read the list
 }
 
