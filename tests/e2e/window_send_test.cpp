@@ -29,7 +29,7 @@ protected:
 TEST_F(WindowSend, CtrlOChoosesAFileThatIsSentAndTheWindowStaysForTheNext) {
     ProgramRun run({"Taro", "taro", 0}, {bed().vsftpd.port, bed().nginx.port}, std::vector<std::filesystem::path>{});
     const std::string window = run.WaitForWindow(30s);
-    ASSERT_FALSE(window.empty()) << "no settings window";
+    ASSERT_FALSE(window.empty()) << "no settings window: " << run.Finish({}, 5s).errorOutput;
     for (const char* stem : {"chosen", "second"}) {
         SCOPED_TRACE(stem);
         const std::string name = testsupport::UniqueName(stem, ".jpg");
@@ -69,7 +69,7 @@ TEST_F(WindowSend, CtrlOChoosesAFileThatIsSentAndTheWindowStaysForTheNext) {
 TEST_F(WindowSend, CtrlVOutsideTheFieldsSendsTheFilesCopiedInAFileManager) {
     ProgramRun run({"Taro", "taro", 0}, {bed().vsftpd.port, bed().nginx.port}, std::vector<std::filesystem::path>{});
     const std::string window = run.WaitForWindow(30s);
-    ASSERT_FALSE(window.empty()) << "no settings window";
+    ASSERT_FALSE(window.empty()) << "no settings window: " << run.Finish({}, 5s).errorOutput;
     std::vector<std::string> names;
     std::vector<std::filesystem::path> files;
     for (const char* stem : {"pasted", "copied"}) {
@@ -99,7 +99,7 @@ TEST_F(WindowSend, ClosingTheWindowDuringASendCancelsItAndEndsTheProgram) {
     silent.Start();
     ProgramRun run({"Taro", "taro", 0}, {silent.port(), bed().nginx.port}, std::vector<std::filesystem::path>{});
     const std::string window = run.WaitForWindow(30s);
-    ASSERT_FALSE(window.empty()) << "no settings window";
+    ASSERT_FALSE(window.empty()) << "no settings window: " << run.Finish({}, 5s).errorOutput;
     e2e::ClipboardFiles clipboard({folder_.Write(testsupport::UniqueName("closed", ".jpg"), "picture")});
     ProgramRun::PressKey(window, "Tab Tab ctrl+v");
     const auto deadline = e2e::Clock::now() + 30s;  // the send waits for the greeting, its progress shown
