@@ -26,7 +26,7 @@ if [[ -z "${MILTE_DEMO_READY:-}" ]]; then
     export MILTE_DEMO_READY=1
     if [[ -z "${DISPLAY:-}" ]]; then
         export MILTE_DEMO_XVFB=1
-        exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$@"
+        exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" bash "$0" "$@"
     fi
 fi
 

@@ -36,7 +36,7 @@ if [[ -z "${MILTE_INSIDE_XVFB:-}" ]]; then
     cmake --build "$WINDOWS_BUILD_DIR" --target milte-post test_win32_face
     cmake --build "$WINDOWS_BUILD_DIR_32" --target milte-post
     cmake --build "$BUILD_DIR" --target test_e2e milte-post
-    MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 
 EXE=$(realpath "$WINDOWS_BUILD_DIR/app/milte-post.exe")

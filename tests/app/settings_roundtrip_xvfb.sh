@@ -18,7 +18,7 @@ mail="hanako.y"
 first_carrier=${MILTE_FIRST_CARRIER:-docomo.ne.jp}
 
 if [ -z "${MILTE_INSIDE_XVFB:-}" ]; then
-    MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
+    MILTE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
 fi
 # A real window on the X server, whatever platform the other tests run on.
 export QT_QPA_PLATFORM=xcb

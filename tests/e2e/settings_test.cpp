@@ -87,7 +87,7 @@ TEST_F(SettingsSend, AFileDroppedBeforeTheSettingsGoesOutOnceTheyAreSaved) {
 
     ProgramRun run(nothingSaved, servers, file);
     const std::string window = run.WaitForWindow(std::chrono::seconds{30});
-    ASSERT_FALSE(window.empty()) << "no settings window";
+    ASSERT_FALSE(window.empty()) << "no settings window: " << run.Finish({}, std::chrono::seconds{5}).errorOutput;
     ProgramRun::Type(window, "Taro");
     ProgramRun::PressKey(window, "Tab");
     ProgramRun::Type(window, "hanako");
@@ -115,7 +115,7 @@ TEST_F(SettingsSend, AStoredCarrierTheListLacksOpensTheSettingsWindowAndSendsNot
 
     ProgramRun run({"Taro", "taro", 99}, {bed().vsftpd.port, bed().nginx.port}, file);
     const std::string window = run.WaitForWindow(std::chrono::seconds{30});
-    ASSERT_FALSE(window.empty()) << "no settings window";
+    ASSERT_FALSE(window.empty()) << "no settings window: " << run.Finish({}, std::chrono::seconds{5}).errorOutput;
     ProgramRun::CloseWindow(window);
     const RunResult result = run.Finish({}, std::chrono::seconds{30});
 
